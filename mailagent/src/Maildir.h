@@ -1,0 +1,45 @@
+// Reading a Maildir: which messages wait, what kind each is, and a cheap signature of
+// the directory that tells whether anything may have changed.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace agentqx {
+
+struct DirStamp {
+    bool Present = false;
+    std::uint64_t Inode = 0;
+    std::timespec Modified{};
+};
+
+struct MaildirSignature {
+    bool Readable = false;
+    DirStamp New;
+    DirStamp Cur;
+    std::timespec TakenAt{};   // when the stamps were read
+
+    bool SameAs(const MaildirSignature& other) const;
+    // A directory changed within a second before the stamps were read may change
+    // again without its time stamp moving (coarse file system clocks).
+    bool Settled() const;
+};
+
+struct WaitingFile {
+    std::string UniqueName;    // the file name up to the ":2," info part
+    std::string Path;
+};
+
+MaildirSignature ReadSignature(const std::string& maildir);
+
+// The waiting messages of new/ and cur/: every file whose info flags hold neither 'S'
+// (seen) nor 'T' (trashed). False when the Maildir cannot be read.
+bool ListWaiting(const std::string& maildir, std::vector<WaitingFile>& out);
+
+// The type letter from the message's X-Message-Type header: "voice" 'H', "fax" 'F',
+// anything else (or no header) 'T' for a text message.
+char MessageType(const std::string& path);
+
+}  // namespace agentqx

@@ -1,0 +1,74 @@
+#include "app/HeadlessFrontEnd.h"
+
+#include "engine/Engine.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace orvex {
+
+namespace {
+void printLine(FILE* f, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), f);
+    std::fputc('\n', f);
+    std::fflush(f);
+}
+
+QString oneLine(QString text) { return text.replace(QLatin1Char('\n'), QLatin1Char(' ')); }
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+}  // namespace
+
+void HeadlessPrompt::MissingConfig(const QString& text, const QString& caption)
+{
+    printLine(stderr, caption + QStringLiteral(": ") + oneLine(text) + QStringLiteral(" [OK]"));
+}
+
+void HeadlessPrompt::NonFunctionalVersion(const QString& text, const QString& caption)
+{
+    printLine(stderr, caption + QStringLiteral(": ") + oneLine(text) + QStringLiteral(" [OK] - zpracování zastaveno"));
+}
+
+bool HeadlessPrompt::DifferentVersion(const QString& text, const QString& caption)
+{
+    printLine(stderr, caption + QStringLiteral(": ") + oneLine(text) + QStringLiteral(" [Ano]"));
+    return true;
+}
+
+void MirrorLogToStdout(TAgentEngine& engine)
+{
+    QObject::connect(&engine.Log, &EventLog::EntryAdded, &engine.Log,
+                     [](const QString& entry) { printLine(stdout, entry); });
+}
+
+void QuitOnTerminationSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+}  // namespace orvex

@@ -1,0 +1,76 @@
+// orvex-agent: connects the office telephone exchange to the network.
+#include "app/HeadlessFrontEnd.h"
+#include "engine/Engine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <memory>
+
+#ifdef ORVEX_HAVE_UI
+#include "ui/WindowFrontEnd.h"
+#include <QApplication>
+#endif
+
+namespace {
+
+bool wantsHeadless(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--headless") == 0)
+            return true;
+#ifdef ORVEX_HAVE_UI
+    // No display to open a window on: run as a service.
+    const bool display = qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+                         || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    return !display;
+#else
+    return true;
+#endif
+}
+
+void addOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Orvex Agent: the exchange's link to the office network."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("config"), QStringLiteral("Configuration file (default: Agent.ini beside the program)."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without a window; log lines go to standard output.")});
+}
+
+int runHeadless(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("orvex-agent"));
+    app.setApplicationVersion(QStringLiteral(ORVEX_VERSION_TEXT));
+    QCommandLineParser parser;
+    addOptions(parser);
+    parser.process(app);
+
+    orvex::HeadlessPrompt prompt;
+    orvex::EngineOptions options;
+    options.ConfigPath = parser.value(QStringLiteral("config"));
+    auto engine = std::make_unique<orvex::TAgentEngine>(options, &prompt);
+    orvex::MirrorLogToStdout(*engine);
+    orvex::QuitOnTerminationSignals();
+    engine->FormCreate();
+    const int rc = app.exec();
+    engine->FormClose();
+    engine->FormDestroy();
+    engine.reset();
+    return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (wantsHeadless(argc, argv))
+        return runHeadless(argc, argv);
+#ifdef ORVEX_HAVE_UI
+    return orvex::RunWithWindow(argc, argv);
+#else
+    return runHeadless(argc, argv);
+#endif
+}

@@ -1,0 +1,41 @@
+// Call accounting: lines fetched from the exchange one at a time, appended to the
+// accounting file and kept for TCP/IP clients.
+#include "engine/Engine.h"
+
+#include "engine/IniFile.h"
+
+namespace orvex {
+
+namespace {
+constexpr int MaxHeldLines = 201;
+}
+
+void TAgentEngine::HandleUctLine(const uint8_t* data, int length)
+{
+    const int lineLength = length > 1 ? ((length - 1) & 0xFF) : 0;
+    if (lineLength == 0) {
+        if (ComPureIn)
+            WriteLog(QStringLiteral("<COM"), QStringLiteral("Prázdný účtovací řádek"));
+        TimerUR.setInterval(URIntervalBezDat);
+        return;
+    }
+    const QByteArray line(reinterpret_cast<const char*>(data + 1), lineLength);
+    TimerUR.setInterval(URInterval);
+    if (ComIn)
+        WriteLog(QStringLiteral("<COM"), FromCp1250(line));
+
+    // After a failed append the exchange sends the same line again; clients already hold it.
+    const bool repeat = UctAwaitingRepeat && !UctLines->isEmpty() && UctLines->last() == line;
+    const bool appended = PbxData->AppendUctLine(UctFile, line);
+    UctAwaitingRepeat = !appended;
+    if (repeat)
+        return;
+    if (UctLines->size() >= MaxHeldLines) {
+        UctLines->removeFirst();
+        ++UctFirst;
+    }
+    UctLines->append(line);
+    ++UctTotal;
+}
+
+}  // namespace orvex
