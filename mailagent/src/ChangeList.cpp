@@ -20,7 +20,6 @@ void CopyText(char (&field)[N], const std::string& text)
 MessageGroup* ChangeList::NewGroup(char type, std::uint16_t count)
 {
     auto group = std::make_unique<MessageGroup>();
-    std::memset(group.get(), 0, sizeof(MessageGroup));
     group->Type = type;
     group->Count = count;
     Groups.push_back(std::move(group));
@@ -30,7 +29,6 @@ MessageGroup* ChangeList::NewGroup(char type, std::uint16_t count)
 MessageEntry* ChangeList::NewEntry(std::uint32_t id, std::uint32_t flags)
 {
     auto entry = std::make_unique<MessageEntry>();
-    std::memset(entry.get(), 0, sizeof(MessageEntry));
     entry->Id = id;
     entry->Flags = flags;
     Entries.push_back(std::move(entry));
@@ -41,7 +39,6 @@ MailboxRecord* ChangeList::Make(const std::string& name, const std::string& numb
                                 const std::vector<ListedGroup>& groups)
 {
     auto record = std::make_unique<MailboxRecord>();
-    std::memset(record.get(), 0, sizeof(MailboxRecord));
     CopyText(record->Name, name);
     CopyText(record->Number, number);
     record->Status = status;

@@ -1,6 +1,8 @@
 #include "Config.h"
 
+// Debian's header keeps the template bodies behind SI_IMPLEMENTATION.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <algorithm>

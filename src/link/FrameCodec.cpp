@@ -5,11 +5,10 @@
 namespace orvex {
 
 namespace {
-const z_crc_t* crcTable()
-{
-    static const z_crc_t* table = get_crc_table();
-    return table;
-}
+// zlib's table is a constant; fetched once so that the per-byte step has no guard check.
+const z_crc_t* const CrcTable = get_crc_table();
+
+inline const z_crc_t* crcTable() { return CrcTable; }
 
 inline uint8_t* putStuffed(uint8_t* o, uint8_t b)
 {
@@ -67,24 +66,55 @@ bool FrameReader::TestCRC()
     return got == RxCrc;
 }
 
-bool FrameReader::storeAndTest(uint8_t b, bool mayComplete)
+size_t FrameReader::bodyRun(const uint8_t* p, size_t i, size_t n, bool* complete)
 {
-    InCom[RxCount++] = b;
-    if (RxCount <= RxLength)
-        RxCrc = Update_CRC32(RxCrc, b);
-    if (!mayComplete || RxCount != RxLength + 4)
-        return false;
-    if (TestCRC())
-        return true;
-    RxState = Broken;
-    return false;
+    // Store in state 4 for a run of bytes other than 0xEE, with the count and CRC in
+    // locals: stores into InCom may alias the members, locals they cannot.
+    const z_crc_t* table = crcTable();
+    const uint32_t len = RxLength;
+    const uint32_t end = len + 4;
+    uint32_t count = RxCount;
+    uint32_t crc = RxCrc;
+    *complete = false;
+    while (i < n) {
+        const uint8_t b = p[i];
+        if (b == FrameMarker1)
+            break;
+        ++i;
+        InCom[count++] = b;
+        if (count <= len) {
+            crc = (crc >> 8) ^ static_cast<uint32_t>(table[(crc ^ b) & 0xFF]);
+        } else if (count == end) {
+            *complete = true;
+            break;
+        }
+    }
+    RxCount = static_cast<uint16_t>(count);
+    RxCrc = crc;
+    return i;
 }
 
 int FrameReader::Feed(const uint8_t* p, size_t n, size_t* consumed)
 {
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t b = p[i];
+    size_t i = 0;
+    while (i < n) {
         bool complete = false;
+        if (RxState == Body) {
+            // Plain payload and CRC bytes; a 0xEE stops the run and goes through the table.
+            i = bodyRun(p, i, n, &complete);
+            if (complete) {
+                if (TestCRC()) {
+                    RxState = Hunting;
+                    *consumed = i;
+                    return RxLength;
+                }
+                RxState = Hunting;  // CRC mismatch (201), hunting again with the next byte
+                continue;
+            }
+            if (i == n)
+                break;
+        }
+        const uint8_t b = p[i++];
         switch (RxState) {
         case Hunting:
             if (b == FrameMarker1)
@@ -124,13 +154,12 @@ int FrameReader::Feed(const uint8_t* p, size_t n, size_t* consumed)
                 RxState = Broken;
             break;
         case Body:
-            if (b == FrameMarker1) {
-                // The doubled copy decides; a lone 0xEE never completes a frame.
-                storeAndTest(b, false);
-                RxState = BodyEscaped;
-            } else {
-                complete = storeAndTest(b, true);
-            }
+            // Only 0xEE gets here. It is stored, but never completes a frame by itself:
+            // its doubled copy decides.
+            InCom[RxCount++] = b;
+            if (RxCount <= RxLength)
+                RxCrc = Update_CRC32(RxCrc, b);
+            RxState = BodyEscaped;
             break;
         case BodyEscaped:
             if (b == FrameMarker1) {
@@ -152,7 +181,7 @@ int FrameReader::Feed(const uint8_t* p, size_t n, size_t* consumed)
         }
         if (complete) {
             RxState = Hunting;
-            *consumed = i + 1;
+            *consumed = i;
             return RxLength;
         }
         if (RxState >= TooLong)

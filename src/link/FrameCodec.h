@@ -57,8 +57,10 @@ public:
     uint8_t InCom[MaxFrameLen + 4] = {};
 
 private:
-    // Stores one payload or CRC byte; returns true when the frame is complete and good.
-    bool storeAndTest(uint8_t b, bool mayComplete);
+    // Stores the bytes of p[i..n) in state Body up to the first 0xEE or the frame's last
+    // byte; returns the index after the last byte taken and says whether the frame is whole
+    // (its CRC not yet tested).
+    size_t bodyRun(const uint8_t* p, size_t i, size_t n, bool* complete);
 };
 
 }  // namespace orvex

@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "TestIni.h"
+
 #include "engine/Clock.h"
 #include "link/FrameCodec.h"
 
@@ -12,15 +14,16 @@ namespace orvex::test {
 
 QByteArray Hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
 
-EngineFixture::EngineFixture(const QString& iniExtra, bool openPort)
+EngineFixture::EngineFixture(const QStringList& iniKeys, bool openPort)
 {
     SetClock([this] { return Clock; });
     QFile f(IniPath());
     f.open(QIODevice::WriteOnly);
     const QString port = openPort ? Line.PortString() : Dir.filePath("no-such-device") + ":19200,N,8,1";
-    QString ini = "[Set]\r\nPort=" + port + "\r\nIPPort=0\r\nReadUct=0\r\nUctFile=" + Dir.filePath("DATA.NEW")
-                  + "\r\n[Timer]\r\nInterval=3600000\r\nMaxTick=3\r\nMaxError=2\r\nMaxErrorTick=5\r\n"
-                  + iniExtra;
+    const QString ini = BuildIni(QStringList{"Set/Port=" + port, "Set/IPPort=0", "Set/ReadUct=0",
+                                             "Set/UctFile=" + Dir.filePath("DATA.NEW"), "Timer/Interval=3600000",
+                                             "Timer/MaxTick=3", "Timer/MaxError=2", "Timer/MaxErrorTick=5"}
+                                 + iniKeys);
     f.write(ini.toUtf8());
     f.close();
     EngineOptions o;

@@ -28,9 +28,9 @@ public:
 
 class EngineFixture {
 public:
-    // iniExtra is appended to a test Agent.ini whose [Set] Port is the pty, IPPort 0 (any free
-    // port), and whose tick interval is so long that only the test drives the tick.
-    explicit EngineFixture(const QString& iniExtra = QString(), bool openPort = true);
+    // The test Agent.ini has [Set] Port on the pty, IPPort 0 (any free port) and a tick interval
+    // so long that only the test drives the tick; iniKeys ("Section/Key=Value") override it.
+    explicit EngineFixture(const QStringList& iniKeys = {}, bool openPort = true);
     ~EngineFixture();
 
     TAgentEngine& E() { return *Engine; }

@@ -105,7 +105,7 @@ void EngineTickTest::startRequestsGoOutWithSequenceOneTwoThree()
 void EngineTickTest::lineNumbersAnswerStartsPolls()
 {
     // No mail library: only the accounting poll starts, and only with ReadUct.
-    EngineFixture fx("[Set]\r\nReadUct=1\r\n");
+    EngineFixture fx({"Set/ReadUct=1"});
     TAgentEngine& e = fx.E();
     QVERIFY(e.ReadUct);
     fx.Tick(3);  // C is sent; no answers for it
@@ -131,9 +131,9 @@ void EngineTickTest::lineNumbersAnswerStartsPolls()
 
 void EngineTickTest::timeoutAtMaxTickAndErrorsAddUp()
 {
-    EngineFixture fx("[Timer]\r\nMaxError=3\r\n");  // first occurrence wins: MaxError stays 2
+    EngineFixture fx({"Timer/MaxError=3"});
     TAgentEngine& e = fx.E();
-    QCOMPARE(e.MaxError, 2);
+    QCOMPARE(e.MaxError, 3);
     fx.Tick();  // 'C' out
     QCOMPARE(e.CommState, 1);
     fx.Tick(e.MaxTick - 1);
@@ -210,7 +210,7 @@ void EngineTickTest::lateAnswerReturnsToReadyWithoutRestore()
 
 void EngineTickTest::noLocLineWhileErrorsCounted()
 {
-    EngineFixture fx("[Log]\r\nCom_LocOut=1\r\n");
+    EngineFixture fx({"Log/Com_LocOut=1"});
     TAgentEngine& e = fx.E();
     fx.Tick();
     QVERIFY(fx.LogLines().contains("<LOC Compatibility"));
@@ -225,7 +225,7 @@ void EngineTickTest::noLocLineWhileErrorsCounted()
 
 void EngineTickTest::closedPortFreezesStateMachine()
 {
-    EngineFixture fx(QString(), false);
+    EngineFixture fx({}, false);
     TAgentEngine& e = fx.E();
     QVERIFY(fx.LogLines().last().startsWith("!Err Chyba při inicializaci Mail602"));
     QVERIFY(fx.LogLines().contains("!Err Chyba otevření sériového portu " + e.PortSettings));
@@ -306,7 +306,7 @@ void EngineTickTest::versionCheck()
 
 void EngineTickTest::pollTimersQueueOnceAndSnapshotPollsStop()
 {
-    EngineFixture fx("[Log]\r\nCom_LocOut=1\r\n[Timer]\r\nANTimeOut=2\r\n");
+    EngineFixture fx({"Log/Com_LocOut=1", "Timer/ANTimeOut=2"});
     TAgentEngine& e = fx.E();
     e.RequestQueue->Clear();
     e.TimerANTimer();

@@ -262,12 +262,22 @@ private slots:
         }
     }
 
+    void markerInsideFrameStartsNewOne_data()
+    {
+        // Each prefix ends with a lone 0xEE; the 0x23 after it starts a new frame.
+        QTest::addColumn<QByteArray>("prefix");
+        QTest::newRow("in payload") << bytes({0xEE, 0x23, 0x10, 0x00, 0x01, 0x02, 0xEE});
+        QTest::newRow("in CRC") << bytes({0xEE, 0x23, 0x01, 0x00, 0x01, 0x02, 0xEE});
+        QTest::newRow("as LEN low") << bytes({0xEE, 0x23, 0xEE});
+        QTest::newRow("as LEN high") << bytes({0xEE, 0x23, 0x05, 0xEE});
+    }
     void markerInsideFrameStartsNewOne()
     {
-        // 0xEE 0x23 in the middle of a payload: the two bytes after it are the new LEN.
+        // The two bytes after the marker are the new frame's LEN.
+        QFETCH(QByteArray, prefix);
         FrameReader r;
         const QByteArray inner = bytes({0x42, 0x43});
-        const QByteArray stream = bytes({0xEE, 0x23, 0x10, 0x00, 0x01, 0x02, 0xEE, 0x23}) + stuffed(le16(2) + inner + le32(zcrc(inner)));
+        const QByteArray stream = prefix + bytes({0x23}) + stuffed(le16(2) + inner + le32(zcrc(inner)));
         QCOMPARE(feed(r, stream, {1}).Frames, QList<QByteArray>{inner});
     }
 
