@@ -18,7 +18,9 @@ bool MailboxStore::MayHaveChanged() const
     for (const Box& box : Boxes) {
         if (!box.HaveSignature || !box.Signature.Settled())
             return true;
-        if (!ReadSignature(box.Config.Maildir).SameAs(box.Signature))
+        const MaildirSignature now = ReadSignature(box.Config.Maildir);
+        // A readable Maildir whose state is unknown waits for its full re-read.
+        if (!now.SameAs(box.Signature) || (!box.Valid && now.Readable))
             return true;
     }
     return false;

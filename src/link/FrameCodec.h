@@ -39,7 +39,8 @@ public:
     // Runs bytes p[0..n) through the state machine. Returns LEN of the first frame
     // completed by them (payload in InCom) and sets *consumed to the bytes used up to
     // and including that frame's last byte; returns 0 with *consumed = n when no frame
-    // was completed. A frame with LEN 0 completes but reads as 0, as on the wire.
+    // was completed. A frame with LEN 0 completes but reads as 0, as on the wire; only
+    // *consumed < n then tells that the reader stopped after it.
     int Feed(const uint8_t* p, size_t n, size_t* consumed);
 
     // Called when LEN is complete: false when it exceeds MaxFrameLen; otherwise

@@ -8,19 +8,9 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <type_traits>
+
 namespace orvex {
-
-namespace {
-
-// Resolves one entry point into its typed pointer; false when the library lacks it.
-template <typename Fn>
-bool Bind(QLibrary& library, const char* name, Fn& target)
-{
-    target = reinterpret_cast<Fn>(library.resolve(name));
-    return target != nullptr;
-}
-
-}  // namespace
 
 TMail602::TMail602(TData& pbx, LogSink& log, const bool& extent, const QString& libraryPath)
     : Pbx(pbx), Log(log), Extent(extent)
@@ -59,18 +49,22 @@ bool TMail602::Load(const QString& libraryPath)
 
     // The order is the one the gateway has always bound them in; the first missing one
     // ends the binding.
-    const bool complete = Bind(Library, "NactiZmenyVeSchrance", NactiZmenyVeSchrance)
-                          && Bind(Library, "PotvrdPreneseniZmenVeSchrance", PotvrdPreneseniZmenVeSchrance)
-                          && Bind(Library, "RychlyTestZmenVeSchrankach", RychlyTestZmenVeSchrankach)
-                          && Bind(Library, "NactiZmenyVeSchrankach", NactiZmenyVeSchrankach)
-                          && Bind(Library, "PotvrdPreneseniZmenVeSchrankach", PotvrdPreneseniZmenVeSchrankach)
-                          && Bind(Library, "PosliStavovouZpravu", PosliStavovouZpravu)
-                          && Bind(Library, "InicializaceQXKomunikace", InicializaceQXKomunikace)
-                          && Bind(Library, "DeInicializaceQXKomunikace", DeInicializaceQXKomunikace)
-                          && Bind(Library, "SetDebugLevel", SetDebugLevel)
-                          && Bind(Library, "ZastavAkci", ZastavAkci);
-    if (!complete)
-        LoadError = Library.errorString();
+    const auto bind = [this](const char* name, auto& target) {
+        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(Library.resolve(name));
+        if (!target)
+            LoadError = QStringLiteral("%1: entry point %2 missing").arg(Library.fileName(), QLatin1String(name));
+        return target != nullptr;
+    };
+    const bool complete = bind("NactiZmenyVeSchrance", NactiZmenyVeSchrance)
+                          && bind("PotvrdPreneseniZmenVeSchrance", PotvrdPreneseniZmenVeSchrance)
+                          && bind("RychlyTestZmenVeSchrankach", RychlyTestZmenVeSchrankach)
+                          && bind("NactiZmenyVeSchrankach", NactiZmenyVeSchrankach)
+                          && bind("PotvrdPreneseniZmenVeSchrankach", PotvrdPreneseniZmenVeSchrankach)
+                          && bind("PosliStavovouZpravu", PosliStavovouZpravu)
+                          && bind("InicializaceQXKomunikace", InicializaceQXKomunikace)
+                          && bind("DeInicializaceQXKomunikace", DeInicializaceQXKomunikace)
+                          && bind("SetDebugLevel", SetDebugLevel)
+                          && bind("ZastavAkci", ZastavAkci);
     return complete;
 }
 

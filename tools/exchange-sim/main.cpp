@@ -125,7 +125,19 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Simulates the Orvex telephone exchange on the far end of the agent's serial line.\n"
         "Prints \"PTY <slave path>\" first (\"DEVICE <path>\" with --device), then RX/TX lines for\n"
-        "the frames received and sent; reads control commands on standard input."));
+        "the frames received and sent (payload in hex, sequence byte first).\n"
+        "\n"
+        "Commands on standard input, one a line, answered with \"OK <command>\" or \"ERR ...\":\n"
+        "  silent on|off           stop or resume answering\n"
+        "  delay MS                answer after MS milliseconds\n"
+        "  trap R LETTER TEXT      set TRAP record R (TEXT: \\n line feed, \\xHH byte); trap R 0 empties it\n"
+        "  uct LINE                queue an accounting line\n"
+        "  compat B4 B5            compatibility bytes 4 and 5\n"
+        "  info MAJ MIN            version bytes\n"
+        "  lines LIST              line numbers, e.g. 21,22,23 or 100-155; \"none\" for no lines\n"
+        "  raw HEX...              write these bytes to the line as they are\n"
+        "  status                  print a STATE line\n"
+        "  quit                    end the simulator"));
     parser.addHelpOption();
     const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Use this serial device instead of a new pseudo-terminal."), QStringLiteral("path"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Also make a symbolic link to the pseudo-terminal's slave."), QStringLiteral("path"));
