@@ -11,7 +11,7 @@ work=$(mktemp -d)
 agent_pid=""
 cleanup() {
   [ -n "$agent_pid" ] && kill "$agent_pid" 2>/dev/null || true
-  kill "${SIM_PID:-}" 2>/dev/null || true
+  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -19,10 +19,14 @@ trap cleanup EXIT
 
 step() { printf '\n== %s\n' "$*"; }
 
-# The exchange prints "PTY /dev/pts/N" first, then every frame it receives (RX) and sends (TX).
-coproc SIM { exec "$bin/orvex-exchange-sim"; }
-read -r _ pty <&"${SIM[0]}"
-cat <&"${SIM[0]}" > "$work/exchange.log" &
+# The exchange prints "PTY /dev/pts/N" first, then every frame it receives (RX) and sends (TX);
+# it takes commands on standard input.
+mkfifo "$work/exchange.in"
+"$bin/orvex-exchange-sim" < "$work/exchange.in" > "$work/exchange.log" &
+sim_pid=$!
+exec 3>"$work/exchange.in"
+for _ in $(seq 50); do grep -q '^PTY ' "$work/exchange.log" 2>/dev/null && break; sleep 0.1; done
+pty=$(sed -n 's/^PTY //p' "$work/exchange.log")
 step "exchange simulator on $pty"
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
@@ -53,8 +57,8 @@ sleep 1
 "$bin/orvex-client" --port "$port" 00 16 00
 
 step "exchange: two call-accounting lines"
-echo "uct 11.12.26 10:01 21 0601234567 00:01:05" >&"${SIM[1]}"
-echo "uct 11.12.26 10:02 22 0607654321 00:00:12" >&"${SIM[1]}"
+echo "uct 11.12.26 10:01 21 0601234567 00:01:05" >&3
+echo "uct 11.12.26 10:02 22 0607654321 00:00:12" >&3
 sleep 2
 step "client: accounting lines through the agent"
 "$bin/orvex-client" --port "$port" --uct

@@ -37,9 +37,9 @@ bool InjectedFlag(const char* name)
 
 // Three records:
 //  1. line "21", a name of 60 characters without a terminating NUL, no groups at all;
-//  2. a line number of 40 characters without NUL (matching no line); a fax group that
-//     claims 3 messages but has no entries, then a voice group with an entry removed
-//     under an identifier nobody has seen and one new entry;
+//  2. a line number of 40 characters without NUL (matching no line) followed by a status
+//     that is not 0 and no NUL byte either ("AAAA"); a fax group that claims 3 messages
+//     but has no entries, then a voice group with one entry removed and one new;
 //  3. line "22" with status SyncError: reading it again "succeeds" without a record.
 std::int32_t BuildAwkwardList(MailboxStore& store, MailboxRecord** head)
 {
@@ -47,7 +47,7 @@ std::int32_t BuildAwkwardList(MailboxStore& store, MailboxRecord** head)
     MailboxRecord* first = list.Append("", "21", 0, {});
     std::memset(first->Name, 'N', sizeof first->Name);
 
-    MailboxRecord* second = list.Append("Awkward", "", 0, {});
+    MailboxRecord* second = list.Append("Awkward", "", 0x41414141, {});
     std::memset(second->Number, '9', sizeof second->Number);
     MessageGroup* fax = list.NewGroup('F', 3);
     MessageGroup* voice = list.NewGroup('H', 0);

@@ -20,7 +20,10 @@ void printLine(FILE* f, const QString& text)
     std::fflush(f);
 }
 
-QString oneLine(QString text) { return text.replace(QLatin1Char('\n'), QLatin1Char(' ')); }
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
 
 int signalPipe[2] = {-1, -1};
 
@@ -50,7 +53,7 @@ bool HeadlessPrompt::DifferentVersion(const QString& text, const QString& captio
 void MirrorLogToStdout(TAgentEngine& engine)
 {
     QObject::connect(&engine.Log, &EventLog::EntryAdded, &engine.Log,
-                     [](const QString& entry) { printLine(stdout, entry); });
+                     [](const QString& entry) { printLine(stdout, oneLine(entry)); });
 }
 
 void QuitOnTerminationSignals()

@@ -8,7 +8,14 @@ namespace orvex {
 
 namespace {
 constexpr int MaxHeldLines = 201;
+
+// Changing the interval of a running QTimer restarts it; the same value must not.
+void setPollInterval(QTimer& timer, int ms)
+{
+    if (timer.interval() != ms)
+        timer.setInterval(ms);
 }
+}  // namespace
 
 void TAgentEngine::HandleUctLine(const uint8_t* data, int length)
 {
@@ -16,11 +23,11 @@ void TAgentEngine::HandleUctLine(const uint8_t* data, int length)
     if (lineLength == 0) {
         if (ComPureIn)
             WriteLog(QStringLiteral("<COM"), QStringLiteral("Prázdný účtovací řádek"));
-        TimerUR.setInterval(URIntervalBezDat);
+        setPollInterval(TimerUR, URIntervalBezDat);
         return;
     }
     const QByteArray line(reinterpret_cast<const char*>(data + 1), lineLength);
-    TimerUR.setInterval(URInterval);
+    setPollInterval(TimerUR, URInterval);
     if (ComIn)
         WriteLog(QStringLiteral("<COM"), FromCp1250(line));
 

@@ -3,12 +3,17 @@
 #pragma once
 
 #include <QDateTime>
+#include <cmath>
 #include <functional>
 
 namespace orvex {
 
 constexpr double OneMsInDays = 1.157407e-8;
 constexpr double OneSecondInDays = 1.157407e-05;
+
+// Whole milliseconds between two date-times, so that an age of exactly a lifetime compares
+// as exactly that lifetime whatever the rounding of the day fractions.
+inline long long AgeMs(double now, double then) { return std::llround((now - then) * 86400000.0); }
 
 // Converts a local date-time to days since 1899-12-30.
 double ToDays(const QDateTime& t);

@@ -63,7 +63,10 @@ public:
     void HandleMessagesWritten(const uint8_t* data, int length);
 
     // A new serial port chosen by the operator: close, apply, reopen and reconnect.
-    void ChangePort(const QString& portString);
+    // False (status "Nevhodný COM") when the port cannot be set up or opened.
+    bool ChangePort(const QString& portString);
+    // Starts a timer that is not running; an interval of 0 or less means it never fires.
+    static void EnableTimer(QTimer& timer);
     // Stop and resume from the menu.
     void SetProcessing(bool running);
     bool IsProcessing() const { return TimerTick.isActive(); }

@@ -35,9 +35,9 @@ void TAgentEngine::HandleAnswer(uint8_t sequence, const uint8_t* data, int lengt
 {
     if (ExchangeLost) {
         WriteLog(QStringLiteral("-OK-"), QStringLiteral("Obnova komunikace s ústřednou"));
-        ExchangeLost = false;
         if (Mail602)
             Mail602->SendStatusMail(2);
+        ExchangeLost = false;
     }
     std::unique_ptr<TRequestItem> r = TakePending(sequence);
     if (!r)
@@ -101,11 +101,11 @@ void TAgentEngine::HandleLineNumbers(const uint8_t* data, int length)
         if (ComIn)
             WriteLog(QStringLiteral("<COM"), QStringLiteral("Načtena čísla linek"));
         if (Mail602 && Mail602->Active) {
-            TimerMSG.start();
-            TimerSMS.start();
+            EnableTimer(TimerMSG);
+            EnableTimer(TimerSMS);
         }
         if (ReadUct)
-            TimerUR.start();
+            EnableTimer(TimerUR);
     } else if (ComIn) {
         WriteLog(QStringLiteral("<COM"), QStringLiteral("Chyba načtení čísel linek:") + QString::number(status));
     }

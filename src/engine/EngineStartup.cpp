@@ -69,7 +69,9 @@ void TAgentEngine::FormCreate()
     WriteLog(QStringLiteral("----"), QStringLiteral("Start Orvex Agent ----"));
 
     IniFile ini(Opts.ConfigPath);
-    if (!ini.Load() && PromptSink)
+    const bool exists = QFileInfo::exists(Opts.ConfigPath);
+    ini.Load();
+    if (!exists && PromptSink)
         PromptSink->MissingConfig(QStringLiteral("Neexistuje soubor Agent.ini\nProjděte položky v menu Nastavení"),
                                   QStringLiteral("Upozornění"));
 
@@ -111,7 +113,7 @@ void TAgentEngine::FormCreate()
     else
         WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba při inicializaci Mail602"));
 
-    TimerTick.start();
+    EnableTimer(TimerTick);
     emit ProcessingChanged(true);
 }
 
@@ -174,29 +176,35 @@ void TAgentEngine::SetProcessing(bool running)
     if (running == TimerTick.isActive())
         return;
     if (running)
-        TimerTick.start();
+        EnableTimer(TimerTick);
     else
         TimerTick.stop();
     emit ProcessingChanged(running);
 }
 
-void TAgentEngine::ChangePort(const QString& portString)
+bool TAgentEngine::ChangePort(const QString& portString)
 {
     TimerMSG.stop();
     TimerSMS.stop();
-    TimerUR.stop();
     CommPack1.Close();
     PortSettings = portString;
     CommPack1.Set(PortSettings);
     QString portError;
-    if (CommPack1.Open(&portError))
-        WriteLog(QStringLiteral("-OK-"), QStringLiteral("Otevření sériového portu ") + PortSettings);
-    else
-        WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba otevření sériového portu ") + PortSettings);
+    if (!CommPack1.Open(&portError)) {
+        Log.SetStatusText(QStringLiteral("Nevhodný COM"));
+        return false;
+    }
+    Log.SetStatusText(QString());
     CommState = 0;
+    queueStartRequests();
     ErrorCount = 0;
-    if (RequestQueue)
-        queueStartRequests();
+    return true;
+}
+
+void TAgentEngine::EnableTimer(QTimer& timer)
+{
+    if (!timer.isActive() && timer.interval() > 0)
+        timer.start();
 }
 
 }  // namespace orvex

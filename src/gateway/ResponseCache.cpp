@@ -46,7 +46,7 @@ int TResponseCache::CacheFind(const uint8_t* b, int len, bool fresh, double now)
     for (int k = 0; k < CacheCount; ++k) {
         i = (i - 1 + max) % max;
         const TCacheEntry& e = Cache[static_cast<size_t>(i)];
-        if (fresh && !(e.MaxAge * OneMsInDays > now - e.Stored))
+        if (fresh && !(e.MaxAge > AgeMs(now, e.Stored)))
             continue;
         if (std::memcmp(e.Request, b, static_cast<size_t>(len)) == 0)
             return i;

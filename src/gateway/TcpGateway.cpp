@@ -76,11 +76,13 @@ void TcpGateway::SendToClient(QTcpSocket* socket, const uint8_t* data, int lengt
 void TcpGateway::onNewConnection()
 {
     while (QTcpSocket* s = ServerSocket1.nextPendingConnection()) {
+        Engine.Log.SetStatusText(QStringLiteral("OnGetSocket"));
         Engine.Log.SetStatusText(QStringLiteral("OnAccept"));
         Clients.push_back(s);
         UctCursor.insert(s, 0);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] { onDisconnected(s); });
+        connect(s, &QTcpSocket::bytesWritten, this, [this](qint64) { Engine.Log.SetStatusText(QStringLiteral("OnClientWrite")); });
         connect(s, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
             Engine.Log.SetStatusText(QStringLiteral("OnClientError"));
         });
@@ -153,9 +155,9 @@ bool TcpGateway::AnswerLineStatus(const uint8_t* b, int len, QTcpSocket* socket)
     if (len < 2 || b[0] != 0 || b[1] != 22 || !Engine.PbxData)
         return false;
     Engine.LastANRequest = Now();
-    Engine.TimerAN.start();
+    TAgentEngine::EnableTimer(Engine.TimerAN);
     const TData& d = *Engine.PbxData;
-    if (Engine.LastANRequest - d.LineStatusTime > StructTable[22].MaxAge * OneMsInDays)
+    if (AgeMs(Engine.LastANRequest, d.LineStatusTime) > StructTable[22].MaxAge)
         return false;
     if (d.LineStatusLen == 0)
         return false;
@@ -172,9 +174,9 @@ bool TcpGateway::AnswerSwitchStatus(const uint8_t* b, int len, QTcpSocket* socke
     if (len < 1 || b[0] != 14 || !Engine.PbxData)
         return false;
     Engine.LastSWRequest = Now();
-    Engine.TimerSW.start();
+    TAgentEngine::EnableTimer(Engine.TimerSW);
     const TData& d = *Engine.PbxData;
-    if (Engine.LastSWRequest - d.SwitchTime > StructTable[45].MaxAge * OneMsInDays)
+    if (AgeMs(Engine.LastSWRequest, d.SwitchTime) > StructTable[45].MaxAge)
         return false;
     if (d.SwitchLen == 0)
         return false;

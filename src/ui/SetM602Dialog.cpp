@@ -79,6 +79,12 @@ TFSetM602::TFSetM602(TMailConnection settings, QWidget* parent)
     ok->setObjectName(QStringLiteral("BitBtn2"));
     cancel->setObjectName(QStringLiteral("BitBtn1"));
 
+    setTabOrder(MaskEdit1, BitBtn3);
+    setTabOrder(BitBtn3, MaskEdit2);
+    setTabOrder(MaskEdit2, BitBtn4);
+    setTabOrder(BitBtn4, MaskEdit3);
+    setTabOrder(MaskEdit3, MaskEdit4);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(paths);
     layout->addSpacing(12);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -27,6 +28,9 @@ public:
             Done = true;
             Poll->stop();
             act(w);
+            // A failed check inside act returns early: never leave the test hanging in exec().
+            if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+                dialog->reject();
         });
         Poll->start();
     }

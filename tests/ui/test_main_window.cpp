@@ -46,6 +46,7 @@ private slots:
     void helpContexts_data();
     void helpContexts();
     void f1InDialogOpensItsTopic();
+    void f1OnSettingsItemOpensItsTopic();
 };
 
 namespace {
@@ -428,6 +429,28 @@ void MainWindowTest::f1InDialogOpensItsTopic()
     QVERIFY(driver.Ran());
     QCOMPARE(topic, QString("log.html"));
     QVERIFY(usable);
+}
+
+void MainWindowTest::f1OnSettingsItemOpensItsTopic()
+{
+    EngineFixture fx;
+    TForm1 w(fx.E());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Nastaven1->popup(w.mapToGlobal(QPoint(40, 20)));
+    QVERIFY(QTest::qWaitForWindowExposed(w.Nastaven1));
+    w.Nastaven1->setActiveAction(w.Volbasriovhoportu1);
+    QTest::keyClick(w.Nastaven1, Qt::Key_F1);
+    auto* viewer = w.findChild<THelpViewer*>();
+    QVERIFY(viewer);
+    QCOMPARE(viewer->CurrentTopic(), QString("port.html"));
+    QVERIFY(!w.Nastaven1->isVisible());
+    // An item without a help context opens no topic of its own.
+    w.Nastaven1->popup(w.mapToGlobal(QPoint(40, 20)));
+    w.Nastaven1->setActiveAction(w.tovn1);
+    QTest::keyClick(w.Nastaven1, Qt::Key_F1);
+    QCOMPARE(viewer->CurrentTopic(), QString("port.html"));
+    w.Nastaven1->close();
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -73,11 +73,13 @@ inline bool MoveToCur(const QString& maildir, const QString& unique)
     return QFile::rename(maildir + "/new/" + unique, maildir + "/cur/" + unique + ":2,");
 }
 
-// Sets the directories' times a minute back, so that the library's quick test sees a
-// settled Maildir and any later change moves the time stamps.
+// Sets the directories' times well into the past, so that the library's quick test sees
+// a settled Maildir and any later change moves the time stamps. Each call uses another
+// second: ageing hides no change made since the last call.
 inline void AgeMaildir(const QString& maildir)
 {
-    const std::time_t past = std::time(nullptr) - 60;
+    static int calls = 0;
+    const std::time_t past = std::time(nullptr) - 100000 + ++calls;
     utimbuf times{past, past};
     for (const char* sub : {"/new", "/cur"})
         ::utime(QFile::encodeName(maildir + sub).constData(), &times);

@@ -2,6 +2,7 @@
 // with a controlled clock: no real time passes between ticks.
 #include "EngineFixture.h"
 #include "engine/Clock.h"
+#include "gateway/TcpGateway.h"
 
 #include <QTest>
 
@@ -24,6 +25,7 @@ private slots:
     void versionCheck_data();
     void versionCheck();
     void pollTimersQueueOnceAndSnapshotPollsStop();
+    void clientRequestsDoNotPostponeThePoll();
 };
 
 void EngineTickTest::queueRules()
@@ -233,8 +235,12 @@ void EngineTickTest::closedPortFreezesStateMachine()
     QCOMPARE(e.CommState, 0);
     QCOMPARE(e.RequestQueue->Count(), 3);
     QCOMPARE(e.PacketSeq, uint8_t(1));
+    // A port that cannot be opened changes nothing but the status bar.
+    QVERIFY(!e.ChangePort("/nonexistent/tty:19200,N,8,1"));
+    QCOMPARE(e.Log.StatusText(), QString("Nevhodný COM"));
+    QCOMPARE(e.RequestQueue->Count(), 3);
     // A port opened later continues where the engine was.
-    e.ChangePort(fx.Pty().PortString());
+    QVERIFY(e.ChangePort(fx.Pty().PortString()));
     QVERIFY(e.CommPack1.Connected());
     fx.Tick();
     const auto frames = fx.TakeFrames();
@@ -328,6 +334,19 @@ void EngineTickTest::pollTimersQueueOnceAndSnapshotPollsStop()
     fx.Clock += 0.1 * OneSecondInDays;
     fx.Tick();
     QVERIFY(!e.TimerAN.isActive());
+}
+
+void EngineTickTest::clientRequestsDoNotPostponeThePoll()
+{
+    EngineFixture fx({"Timer/ANInterval=400"});
+    TAgentEngine& e = fx.E();
+    const uint8_t lineStatus[] = {0x00, 0x16, 0x00};
+    QVERIFY(!e.Gateway->AnswerLineStatus(lineStatus, 3, nullptr));  // no snapshot yet
+    QVERIFY(e.TimerAN.isActive());
+    QTest::qWait(150);
+    e.Gateway->AnswerLineStatus(lineStatus, 3, nullptr);
+    // A client asking more often than the poll interval must not keep pushing the poll back.
+    QVERIFY2(e.TimerAN.remainingTime() < 300, qPrintable(QString::number(e.TimerAN.remainingTime())));
 }
 
 QTEST_MAIN(EngineTickTest)
