@@ -17,7 +17,7 @@ struct SmtpConfig {
     std::string User;
     std::string Password;
     std::string From = "orvex-agent@localhost";
-    long TimeoutSeconds = 30;
+    long TimeoutSeconds = 10;
 };
 
 struct MailboxConfig {

@@ -26,39 +26,39 @@ bool MailboxStore::MayHaveChanged() const
     return false;
 }
 
-std::uint32_t MailboxStore::IdFor(std::size_t box, const std::string& unique)
+std::uint32_t MailboxStore::NewId()
 {
-    const std::string key = std::to_string(box) + '/' + unique;
-    auto it = Ids.find(key);
-    if (it != Ids.end())
-        return it->second;
     const std::uint32_t id = NextId++;
     if (NextId == 0)
         NextId = 1;
-    Ids.emplace(key, id);
     return id;
 }
 
 MailboxStore::Snapshot MailboxStore::Scan(std::size_t box)
 {
     Snapshot snap;
-    const std::string& dir = Boxes[box].Config.Maildir;
+    Box& b = Boxes[box];
     // The signature is taken before the listing, so a change during the listing is
     // seen again by the next quick test.
-    snap.Signature = ReadSignature(dir);
-    std::vector<WaitingFile> files;
-    snap.Readable = snap.Signature.Readable && ListWaiting(dir, files);
+    snap.Signature = ReadSignature(b.Config.Maildir);
+    std::vector<MaildirFile> files;
+    snap.Readable = snap.Signature.Readable && ListMessages(b.Config.Maildir, files);
     if (!snap.Readable) {
         snap.Signature.Readable = false;
         return snap;
     }
-    for (const WaitingFile& file : files) {
-        const std::string key = std::to_string(box) + '/' + file.UniqueName;
-        auto type = Types.find(key);
-        if (type == Types.end())
-            type = Types.emplace(key, MessageType(file.Path)).first;
-        snap.Waiting[file.UniqueName] = Known{IdFor(box, file.UniqueName), type->second};
+    Contents catalogue;
+    for (const MaildirFile& file : files) {
+        const auto old = b.Catalogue.find(file.UniqueName);
+        if (old == b.Catalogue.end() && !file.Waiting)
+            continue;  // seen before the library met it: no identifier needed yet
+        const Known known = old != b.Catalogue.end() ? old->second : Known{NewId(), MessageType(file.Path)};
+        catalogue.emplace(file.UniqueName, known);
+        if (file.Waiting)
+            snap.Waiting.emplace(file.UniqueName, known);
     }
+    // Files that are gone take their identifiers with them.
+    b.Catalogue = std::move(catalogue);
     return snap;
 }
 

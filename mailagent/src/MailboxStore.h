@@ -52,6 +52,9 @@ private:
         bool HaveSignature = false;
         MaildirSignature Signature;  // as at the last confirmed read
         bool ReadAgainConfirmed = false;
+        // Identifier and type of every message file the Maildir holds, waiting or not,
+        // so that a message keeps its identifier for as long as its file exists.
+        Contents Catalogue;
     };
 
     struct Snapshot {
@@ -69,11 +72,9 @@ private:
     Snapshot Scan(std::size_t box);
     std::vector<ListedGroup> AllGroups(const Contents& waiting) const;
     std::vector<ListedGroup> ChangeGroups(const Contents& before, const Contents& now) const;
-    std::uint32_t IdFor(std::size_t box, const std::string& unique);
+    std::uint32_t NewId();
 
     std::vector<Box> Boxes;
-    std::map<std::string, std::uint32_t> Ids;   // mailbox index + unique name -> identifier
-    std::map<std::string, char> Types;
     std::uint32_t NextId = 1;
 
     std::unique_ptr<ChangeList> List;

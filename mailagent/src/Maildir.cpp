@@ -48,7 +48,7 @@ bool Waiting(const std::string& name)
     return flags.find('S') == std::string::npos && flags.find('T') == std::string::npos;
 }
 
-bool ListDir(const std::string& dir, std::vector<WaitingFile>& out)
+bool ListDir(const std::string& dir, std::vector<MaildirFile>& out)
 {
     DIR* d = ::opendir(dir.c_str());
     if (!d)
@@ -61,8 +61,7 @@ bool ListDir(const std::string& dir, std::vector<WaitingFile>& out)
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
-        if (Waiting(name))
-            out.push_back({name.substr(0, name.find(":2,")), path});
+        out.push_back({name.substr(0, name.find(":2,")), path, Waiting(name)});
     }
     ::closedir(d);
     return true;
@@ -90,16 +89,17 @@ MaildirSignature ReadSignature(const std::string& maildir)
     return sig;
 }
 
-bool ListWaiting(const std::string& maildir, std::vector<WaitingFile>& out)
+bool ListMessages(const std::string& maildir, std::vector<MaildirFile>& out)
 {
     out.clear();
-    if (!ListDir(maildir + "/new", out) || !ListDir(maildir + "/cur", out))
+    // cur/ first: a message being moved from new/ to cur/ may show up in both, and the
+    // copy in cur/ carries the flags.
+    if (!ListDir(maildir + "/cur", out) || !ListDir(maildir + "/new", out))
         return false;
-    // A message that is being moved from new/ to cur/ may show up in both.
-    std::sort(out.begin(), out.end(),
-              [](const WaitingFile& a, const WaitingFile& b) { return a.UniqueName < b.UniqueName; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const MaildirFile& a, const MaildirFile& b) { return a.UniqueName < b.UniqueName; });
     out.erase(std::unique(out.begin(), out.end(),
-                          [](const WaitingFile& a, const WaitingFile& b) { return a.UniqueName == b.UniqueName; }),
+                          [](const MaildirFile& a, const MaildirFile& b) { return a.UniqueName == b.UniqueName; }),
               out.end());
     return true;
 }

@@ -27,16 +27,17 @@ struct MaildirSignature {
     bool Settled() const;
 };
 
-struct WaitingFile {
+struct MaildirFile {
     std::string UniqueName;    // the file name up to the ":2," info part
     std::string Path;
+    bool Waiting = false;      // neither 'S' (seen) nor 'T' (trashed) among its info flags
 };
 
 MaildirSignature ReadSignature(const std::string& maildir);
 
-// The waiting messages of new/ and cur/: every file whose info flags hold neither 'S'
-// (seen) nor 'T' (trashed). False when the Maildir cannot be read.
-bool ListWaiting(const std::string& maildir, std::vector<WaitingFile>& out);
+// Every message file of new/ and cur/, sorted by unique name, each name once. False when
+// the Maildir cannot be read.
+bool ListMessages(const std::string& maildir, std::vector<MaildirFile>& out);
 
 // The type letter from the message's X-Message-Type header: "voice" 'H', "fax" 'F',
 // anything else (or no header) 'T' for a text message.

@@ -3,7 +3,6 @@
 
 #include "engine/IniFile.h"
 #include "engine/LogSink.h"
-#include "link/Data.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -241,6 +241,27 @@ private slots:
         QVERIFY(after[1].Groups.isEmpty());
     }
 
+    void messageKeepsItsIdentifierWhileItsFileExists()
+    {
+        QVERIFY(DropMessage(Box21, "s1", "text"));
+        QVERIFY(DropMessage(Box21, "s2", "voice"));
+        QCOMPARE(Lib.InitWith(Config), 0);
+        const QList<Box> first = ReadList(agentqx::ModeAll);
+        const uint32_t id = *Ids(first[0].Find('T'), 0).begin();
+
+        QVERIFY(MarkSeen(Box21, "s1"));
+        QCOMPARE(Ids(ReadList(agentqx::ModeChanges)[0].Find('T'), agentqx::FlagRemoved), QSet<uint32_t>{id});
+        // Marked unread again: the same message, the same identifier, new again.
+        QVERIFY(QFile::rename(Box21 + "/cur/s1:2,S", Box21 + "/cur/s1:2,F"));
+        const QList<Box> back = ReadList(agentqx::ModeChanges);
+        QCOMPARE(back[0].Groups.size(), 1);
+        QCOMPARE(Ids(back[0].Find('T'), 0), QSet<uint32_t>{id});
+        // A deleted message is reported under the type it had; its file is gone.
+        QVERIFY(QFile::remove(Box21 + "/new/s2"));
+        const QList<Box> gone = ReadList(agentqx::ModeChanges);
+        QCOMPARE(Ids(gone[0].Find('H'), agentqx::FlagRemoved).size(), 1);
+    }
+
     void unconfirmedChangesAreReportedAgain()
     {
         QVERIFY(DropMessage(Box21, "s1", "text"));

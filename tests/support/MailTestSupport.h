@@ -170,7 +170,7 @@ import asyncio, json, os, socket, sys
 from aiosmtpd.controller import Controller
 
 out_dir = sys.argv[1]
-count = 0
+count = len([n for n in os.listdir(out_dir) if n.endswith('.eml')])  # a restarted server goes on counting
 
 class Store:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
@@ -191,10 +191,13 @@ class Store:
         os.rename(base + '.json.tmp', base + '.json')
         return '250 Message accepted'
 
-s = socket.socket()
-s.bind(('127.0.0.1', 0))
-port = s.getsockname()[1]
-s.close()
+if len(sys.argv) > 2:
+    port = int(sys.argv[2])
+else:
+    s = socket.socket()
+    s.bind(('127.0.0.1', 0))
+    port = s.getsockname()[1]
+    s.close()
 controller = Controller(Store(), hostname='127.0.0.1', port=port)
 controller.start()
 print('ready', port, flush=True)
@@ -219,13 +222,17 @@ inline QString PythonWithAiosmtpd()
 
 class SmtpServer {
 public:
-    bool Start(const QString& storeDir)
+    // port 0: any free port; another port starts the server again where it was.
+    bool Start(const QString& storeDir, quint16 port = 0)
     {
         Dir = storeDir;
         const QString python = PythonWithAiosmtpd();
         if (python.isEmpty())
             return false;
-        if (!Proc.Start(python, {QStringLiteral("-c"), QString::fromUtf8(SmtpServerScript), storeDir}))
+        QStringList args{QStringLiteral("-c"), QString::fromUtf8(SmtpServerScript), storeDir};
+        if (port != 0)
+            args << QString::number(port);
+        if (!Proc.Start(python, args))
             return false;
         const int line = Proc.WaitFor(QStringLiteral("ready "), 15000);
         if (line < 0)
