@@ -1,6 +1,7 @@
 // The real agent, headless, against the real exchange simulator on a pseudo-terminal.
 #include "Processes.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace orvex::test;
@@ -12,6 +13,7 @@ private slots:
     void silentExchangeIsDeclaredLostOnceAndRestoredOnce();
     void missingConfigAndBadDeviceStillRun();
     void noiseOnTheLineChangesNothing();
+    void malformedConfigStartsWithDefaults();
 };
 
 void AgentEngineE2E::startUpTalksToExchangeAndShutsDownInOrder()
@@ -97,6 +99,26 @@ void AgentEngineE2E::noiseOnTheLineChangesNothing()
     QCOMPARE(agent.Process().state(), QProcess::Running);
     const QStringList added = agent.Entries(before);
     QVERIFY2(added.filter("!Err").isEmpty(), qPrintable(added.join('\n')));
+    QVERIFY(agent.Terminate());
+}
+
+void AgentEngineE2E::malformedConfigStartsWithDefaults()
+{
+    // A key outside any section, an unterminated section header, binary noise and a port
+    // that is no number: every key falls back to its default.
+    static const char raw[] = "Port=/dev/null:1\n\x01\xff\xfe[Set\nIPPort=not-a-number\n\x00\x9a=\x9a\n";
+    const QByteArray junk(raw, sizeof raw - 1);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("Agent.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(junk);
+    f.close();
+    Agent agent;
+    QVERIFY(agent.LineProcess::Start(ORVEX_BIN_DIR "/orvex-agent", {"--headless", "--config", f.fileName()}, dir.path()));
+    QVERIFY(agent.WaitFor("Chyba otevření sériového portu COM2:19200,N,8,1", 10000) >= 0);
+    QVERIFY(agent.WaitForMatch(QRegularExpression("(Inicializace|inicializaci) Mail602$"), 5000) >= 0);
+    QVERIFY(!agent.StdErr().contains("Neexistuje soubor Agent.ini"));
+    QCOMPARE(agent.Process().state(), QProcess::Running);
     QVERIFY(agent.Terminate());
 }
 
