@@ -18,7 +18,4 @@ public:
 // Prints the engine's log entries to standard output, UTF-8, flushed at once.
 void MirrorLogToStdout(TAgentEngine& engine);
 
-// Makes SIGINT and SIGTERM quit the application's event loop, so that shutdown runs in order.
-void QuitOnTerminationSignals();
-
 }  // namespace orvex

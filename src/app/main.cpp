@@ -1,5 +1,6 @@
 // orvex-agent: connects the office telephone exchange to the network.
 #include "app/HeadlessFrontEnd.h"
+#include "engine/AgentProcess.h"
 #include "engine/Engine.h"
 
 #include <QCommandLineParser>
@@ -29,23 +30,12 @@ bool wantsHeadless(int argc, char** argv)
 #endif
 }
 
-void addOptions(QCommandLineParser& parser)
-{
-    parser.setApplicationDescription(QStringLiteral("Orvex Agent: the exchange's link to the office network."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption({QStringLiteral("config"), QStringLiteral("Configuration file (default: Agent.ini beside the program)."),
-                      QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without a window; log lines go to standard output.")});
-}
-
 int runHeadless(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("orvex-agent"));
-    app.setApplicationVersion(QStringLiteral(ORVEX_VERSION_TEXT));
+    orvex::NameAgentApplication(app);
     QCommandLineParser parser;
-    addOptions(parser);
+    orvex::AddAgentOptions(parser);
     parser.process(app);
 
     orvex::HeadlessPrompt prompt;

@@ -66,7 +66,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), TopicLi
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QStringLiteral("Nápověda – Orvex Agent"));
-    resize(760, 520);
+    resize(820, 540);
 
     Contents = new QListWidget;
     Contents->setObjectName(QStringLiteral("Contents"));
@@ -81,10 +81,11 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), TopicLi
 
     auto* indexPage = new QWidget;
     auto* indexLayout = new QVBoxLayout(indexPage);
-    indexLayout->addWidget(new QLabel(QStringLiteral("&Hledané slovo:")));
+    auto* searchLabel = new QLabel(QStringLiteral("&Hledané slovo:"));
     Search = new QLineEdit;
     Search->setObjectName(QStringLiteral("Search"));
-    qobject_cast<QLabel*>(indexLayout->itemAt(0)->widget())->setBuddy(Search);
+    searchLabel->setBuddy(Search);
+    indexLayout->addWidget(searchLabel);
     indexLayout->addWidget(Search);
     Index = new QListWidget;
     Index->setObjectName(QStringLiteral("Index"));
@@ -145,7 +146,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), TopicLi
     split->addWidget(Side);
     split->addWidget(right);
     split->setStretchFactor(1, 1);
-    split->setSizes({220, 540});
+    split->setSizes({270, 550});
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(split);
 }

@@ -75,8 +75,7 @@ void TForm1::Volbasriovhoportu1Click()
         reportError(unableToWrite(Engine.Options().ConfigPath));
         return;
     }
-    Engine.ChangePort(next);
-    Engine.Log.SetStatusText(Engine.CommPack1.Connected() ? QString() : QStringLiteral("Nevhodný COM"));
+    Engine.ChangePort(next);  // clears the status bar, or shows "Nevhodný COM"
 }
 
 void TForm1::VpisuLogu1Click()
@@ -102,7 +101,7 @@ void TForm1::tovn1Click()
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (e.ReadUct)
-        e.TimerUR.start();
+        TAgentEngine::EnableTimer(e.TimerUR);
     else
         e.TimerUR.stop();
     const QString set = QStringLiteral("Set");

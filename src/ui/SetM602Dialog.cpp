@@ -38,6 +38,7 @@ TFSetM602::TFSetM602(TMailConnection settings, QWidget* parent)
     MaskEdit3 = edit("MaskEdit3", Settings.User, TextLimit);
     MaskEdit4 = edit("MaskEdit4", Settings.Password, PasswordLimit);
     MaskEdit4->setEchoMode(QLineEdit::Password);
+    MaskEdit4->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // '*' whatever the style
     BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), QString());
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     BitBtn3->setToolTip(QStringLiteral("Vybrat adresář"));

@@ -1,5 +1,6 @@
 #include "ui/WindowFrontEnd.h"
 
+#include "engine/AgentProcess.h"
 #include "engine/Engine.h"
 #include "ui/AboutBox.h"
 #include "ui/AppIcon.h"
@@ -13,22 +14,37 @@
 
 namespace orvex {
 
+namespace {
+
+// --help and --version answer without opening the display.
+void answerWithoutDisplay(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" || a == "-v") {
+            QCoreApplication core(argc, argv);
+            NameAgentApplication(core);
+            QCommandLineParser parser;
+            AddAgentOptions(parser);
+            parser.process(core);  // prints and exits
+        }
+    }
+}
+
+}  // namespace
+
 int RunWithWindow(int argc, char** argv)
 {
+    answerWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("orvex-agent"));
-    app.setApplicationVersion(QStringLiteral(ORVEX_VERSION_TEXT));
+    NameAgentApplication(app);
+    QuitOnTerminationSignals();
     app.setWindowIcon(AppIcon());
     // The window hides to the tray; only its close ends the program.
     app.setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Orvex Agent: the exchange's link to the office network."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption({QStringLiteral("config"), QStringLiteral("Configuration file (default: Agent.ini beside the program)."),
-                      QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without a window; log lines go to standard output.")});
+    AddAgentOptions(parser);
     parser.process(app);
 
     // Czech captions for the standard buttons of message boxes and file dialogs.

@@ -13,7 +13,7 @@ PIDS=()
 cleanup() { for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$WORK"; }
 trap cleanup EXIT
 
-export XDG_RUNTIME_DIR=$WORK/run LANG=cs_CZ.UTF-8
+export XDG_RUNTIME_DIR=$WORK/run LANG=C.UTF-8 LC_ALL=C.UTF-8
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 icewm >/dev/null 2>&1 & PIDS+=($!)
 sleep 2
@@ -29,16 +29,23 @@ window() {
     echo "no window '$1'" >&2
     return 1
 }
-# Grabs a window with its frame.
+# Grabs a window with its frame; with a third argument, that many pixels of the screen
+# above and below it too (for an open drop-down list).
 shot() {
     local id
     id=$(window "$1") || return 1
     xdotool windowactivate --sync "$id" 2>/dev/null
     sleep 0.6
-    import -frame -window "$id" "$OUT/$2"
+    if [ -z "${3:-}" ]; then
+        import -frame -window "$id" "$OUT/$2"
+    else
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        import -window root -crop "$((WIDTH + 8))x$((HEIGHT + 30 + 2 * $3))+$((X - 4))+$((Y - 26 - $3))" +repage "$OUT/$2"
+    fi
     echo "$OUT/$2"
 }
 keys() { xdotool key --delay 120 "$@"; sleep 0.7; }
+log() { echo "$(date +%T) $*" >&2; }
 
 # A mail configuration with one mailbox, so the Mail602 gateway comes up.
 mkdir -p "$WORK/mail/recepce/"{new,cur,tmp} "$WORK/work"
@@ -55,10 +62,11 @@ line=21
 maildir=$WORK/mail/recepce
 CFG
 
-start_sim() {  # extra simulator options; sets SIM_PTY
+start_sim() {  # number, extra simulator options; sets SIM_PTY
+    # The simulator reads commands from standard input: keep it open, and quiet.
     mkfifo "$WORK/sim.in.$1"
-    "$BIN/orvex-exchange-sim" --quiet --lines 21-28 "${@:2}" < <(tail -f /dev/null > /dev/null; cat "$WORK/sim.in.$1") \
-        > "$WORK/sim.out.$1" 2>&1 & PIDS+=($!)
+    exec {fd}<>"$WORK/sim.in.$1"
+    "$BIN/orvex-exchange-sim" --quiet --lines 21-28 "${@:2}" <&"$fd" > "$WORK/sim.out.$1" 2>&1 & PIDS+=($!)
     for _ in $(seq 50); do
         SIM_PTY=$(sed -n 's/^PTY //p' "$WORK/sim.out.$1" | head -1)
         [ -n "$SIM_PTY" ] && return 0
@@ -99,42 +107,56 @@ write_ini "$SIM_PTY"
 "$BIN/orvex-agent" --config "$WORK/Agent.ini" >/dev/null 2>&1 & AGENT=$!; PIDS+=($AGENT)
 MAIN=$(window '^Orvex Agent$')
 sleep 4
-for req in "00 0B 03" "00 0B 04" "00 02"; do "$BIN/orvex-client" --port 12347 $req >/dev/null 2>&1; sleep 0.4; done
+for req in "00 0B 03" "00 16" "00 0B 03" "02"; do "$BIN/orvex-client" --port 12347 "$req" >/dev/null 2>&1; sleep 0.4; done
 sleep 3
 shot '^Orvex Agent$' main-window.png
 
 # Settings menu items, by accelerator or by position.
-keys alt+s 6;     shot '^Nastavení Mail602$' dialog-mail602.png
-keys Tab space;   shot '^Výběr adresáře$' dialog-directory.png; keys Escape; keys Escape
-keys alt+s l;     shot '^Nastavení lokálních TRAPů$' dialog-traps.png; keys Escape
+HELP='da Orvex Agent$'  # "<topic> – Nápověda Orvex Agent"
+keys alt+s 6; keys Tab Tab Tab Tab Tab; xdotool type tajneheslo; shot 'Mail602$' dialog-mail602.png; keys Escape
+keys alt+s 6; keys Tab space; shot 'adres' dialog-directory.png; keys Escape; keys Escape
+keys alt+s l;     shot 'TRAP' dialog-traps.png; keys Escape
 keys alt+s v;     shot '^Serial port selection$' dialog-port.png
-keys F1;          shot 'Nápověda Orvex Agent$' help-port.png
-xdotool windowclose "$(window 'Nápověda Orvex Agent$')" 2>/dev/null || keys ctrl+w; sleep 0.5
+keys alt+Down;    shot '^Serial port selection$' dialog-port-list.png 60; keys Escape
+keys F1;          shot "$HELP" help-port.png
+xdotool windowclose "$(window "$HELP")" 2>/dev/null; sleep 0.5
 xdotool windowactivate --sync "$(window '^Serial port selection$')"; keys Escape
-keys alt+s g;     shot '^Nastavení Logu$' dialog-log.png; keys Escape
-keys alt+s Down Down Down Down Return; shot '^Nastavení účtování$' dialog-accounting.png; keys Escape
-keys alt+n o;     shot '^O aplikaci$' about-box.png
-xdotool mousemove --window "$(window '^O aplikaci$')" 200 140 click --repeat 2 --delay 80 1 2>/dev/null
-sleep 0.3; keys Escape
-keys shift+F1;    shot 'Nápověda Orvex Agent$' help-contents.png
-xdotool windowclose "$(window 'Nápověda Orvex Agent$')" 2>/dev/null; sleep 0.5
+keys alt+s g;     shot 'Logu$' dialog-log.png; keys Escape
+keys alt+s Down Down Down Down Return; shot 'tov' dialog-accounting.png; keys Escape
+keys alt+n o
+xdotool mousemove --window "$(window '^O aplikaci$')" 180 88 click --repeat 2 --delay 80 1; sleep 0.3
+shot '^O aplikaci$' about-box.png; keys Escape
+keys shift+F1;    shot "$HELP" help-contents.png
+xdotool windowclose "$(window "$HELP")" 2>/dev/null; sleep 0.5
 xdotool windowactivate --sync "$MAIN"
 eval "$(xdotool getwindowgeometry --shell "$MAIN")"
 xdotool mousemove --window "$MAIN" 120 $((HEIGHT / 3)) click --repeat 2 --delay 80 1; sleep 0.8
 shot '^Info$' dialog-info.png; keys Escape
-# Hidden to the tray: the icon in icewm's tray, its pop-up menu.
+# Hidden to the tray (Enter presses "Skrýt"): the icon's tip and its pop-up menu.
 xdotool windowactivate --sync "$MAIN"; keys Return
-sleep 1
-import -window root -crop 420x40+860+760 "$OUT/tray-icon.png"
-keys super 2>/dev/null
-xdotool windowmap "$MAIN" 2>/dev/null
-kill "$AGENT" 2>/dev/null; wait "$AGENT" 2>/dev/null
+TRAY=$(xdotool search --onlyvisible --pid "$AGENT" --name '^orvex-agent$' | head -1)
+if [ -n "$TRAY" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$TRAY")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)); sleep 2
+    import -window root -crop 300x70+$((X - 160))+$((Y - 40)) +repage "$OUT/tray-tip.png"
+    xdotool click 3; sleep 1
+    import -window root -crop 300x90+$((X - 160))+$((Y - 60)) +repage "$OUT/tray-menu.png"
+    keys Escape
+    xdotool click --repeat 2 --delay 80 1; sleep 1  # shows the window again
+    window '^Orvex Agent$' >/dev/null && log "window back from the tray"
+fi
+xdotool windowactivate --sync "$MAIN" 2>/dev/null
+keys alt+a u  # Ukončit
+for _ in $(seq 25); do kill -0 "$AGENT" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$AGENT" 2>/dev/null && { log "agent still running after Ukončit"; kill "$AGENT"; }
 
+
+log "main window done"
 # --- The version-check boxes and the missing Agent.ini box.
 start_sim 2 --compat 1,3 --info 3,1
 write_ini "$SIM_PTY"
 "$BIN/orvex-agent" --config "$WORK/Agent.ini" >/dev/null 2>&1 & AGENT=$!; PIDS+=($AGENT)
-shot '^Upozornění$' box-different-version.png
+shot '^Upozorn' box-different-version.png
 keys Return; sleep 0.5
 kill "$AGENT" 2>/dev/null; wait "$AGENT" 2>/dev/null
 
@@ -145,7 +167,9 @@ shot '^Chyba$' box-nonfunctional-version.png
 keys Return; sleep 0.5
 kill "$AGENT" 2>/dev/null; wait "$AGENT" 2>/dev/null
 
+log "version boxes done"
 "$BIN/orvex-agent" --config "$WORK/none/Agent.ini" >/dev/null 2>&1 & AGENT=$!; PIDS+=($AGENT)
-shot '^Upozornění$' box-missing-ini.png
+shot '^Upozorn' box-missing-ini.png
 keys Return; sleep 0.5
 kill "$AGENT" 2>/dev/null; wait "$AGENT" 2>/dev/null
+log "all done"

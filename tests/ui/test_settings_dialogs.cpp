@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -376,7 +377,8 @@ void SettingsDialogsTest::mailDialog()
         QVERIFY(!hasCloseButton(d));
         shownUser = d->MaskEdit3->text();
         shownPassword = d->MaskEdit4->text();
-        masked = d->MaskEdit4->echoMode() == QLineEdit::Password;
+        masked = d->MaskEdit4->echoMode() == QLineEdit::Password
+                 && d->MaskEdit4->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, d->MaskEdit4) == '*';
         limit = d->MaskEdit4->maxLength();
         pathLimit = d->MaskEdit1->maxLength();
         d->MaskEdit4->clear();
