@@ -70,6 +70,7 @@ private slots:
     void queuedRequestsOfOneClientReplaceEachOther();
     void writesAreNeverCached();
     void badClientsDoNotHurtOthers();
+    void commandLineClientDescribesTheAnswer();
 };
 
 void GatewayE2E::readForwardedThenServedFromCache()
@@ -213,6 +214,20 @@ void GatewayE2E::badClientsDoNotHurtOthers()
     QVERIFY(a.startsWith(hex("00 0B 05")));
     QCOMPARE(s.agent.Process().state(), QProcess::Running);
     QVERIFY(s.agent.Terminate());
+}
+
+void GatewayE2E::commandLineClientDescribesTheAnswer()
+{
+    Setup s;
+    QVERIFY(s.start());
+    QProcess client;
+    client.start(ORVEX_BIN_DIR "/orvex-client", {"--port", QString::number(s.port), "00", "0B", "03"});
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(client.exitCode(), 0);
+    const QString out = QString::fromUtf8(client.readAllStandardOutput());
+    const QString answer = QString::fromLatin1(s.simAnswer("00 0B 03").toHex(' ').toUpper());
+    QVERIFY2(out.contains("request: 00 0B 03  (Čtení Skupiny[3])"), qPrintable(out));
+    QVERIFY2(out.contains("answer:  " + answer + "  (Skupiny[3])"), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(GatewayE2E)
