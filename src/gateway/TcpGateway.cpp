@@ -122,16 +122,19 @@ void TcpGateway::ServerSocket1ClientRead(QTcpSocket* socket)
     const int len = static_cast<int>(socket->read(reinterpret_cast<char*>(ClientBuffer), ClientBufferSize));
     if (len <= 0)
         return;
-    const QString tag = ClientTag(socket);
     if (waiting > ClientBufferSize) {
         // No request is that long: what does not fit is dropped, not taken as further requests.
         const qint64 dropped = socket->skip(socket->bytesAvailable());
         Engine.WriteLog(QStringLiteral("!Err"), QStringLiteral("Příliš dlouhý požadavek od TCP/IP klienta %1: zpracováno %2 B, zahozeno %3 B")
-                                                    .arg(tag).arg(len).arg(dropped));
+                                                    .arg(ClientTag(socket)).arg(len).arg(dropped));
     }
-    const QString text = TData::DescribePacket(true, ClientBuffer, len, ClientBuffer[0], false);
-    if (Engine.TcpIpIn)
-        Engine.WriteLog(QStringLiteral("<IP:") + tag, text);
+    // The description is only needed for the log and for a packet that goes to the exchange;
+    // answers from the stores must not pay for it.
+    QString text;
+    if (Engine.TcpIpIn) {
+        text = TData::DescribePacket(true, ClientBuffer, len, ClientBuffer[0], false);
+        Engine.WriteLog(QStringLiteral("<IP:") + ClientTag(socket), text);
+    }
 
     if (AnswerLineStatus(ClientBuffer, len, socket) || AnswerSwitchStatus(ClientBuffer, len, socket)
         || ServeUctRequest(ClientBuffer, len, socket) || AnswerFromCache(ClientBuffer, len, socket))
@@ -139,6 +142,8 @@ void TcpGateway::ServerSocket1ClientRead(QTcpSocket* socket)
 
     const int32_t handle = Handle(socket);
     if (Engine.CommState == 0 && Engine.RequestQueue && Engine.RequestQueue->IsEmpty()) {
+        if (text.isNull())
+            text = TData::DescribePacket(true, ClientBuffer, len, ClientBuffer[0], false);
         Engine.RememberSent('T', ClientBuffer, len, handle);
         Engine.SendToPbx(QStringLiteral(">COM"), text, ClientBuffer, len);
         if (Engine.ComOut && !Engine.ComLocOut)
