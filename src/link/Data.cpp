@@ -76,6 +76,17 @@ int TData::SwitchStatus(int mode, uint8_t* buf, int len)
     return 0;
 }
 
+namespace {
+// Copies the record that follows an answer's status byte into a fixed field, cut to its size.
+template <size_t N>
+void copyRecord(uint8_t (&field)[N], const uint8_t* answer, int len)
+{
+    const int n = std::min(len - 1, static_cast<int>(N));
+    if (n > 0)
+        std::memcpy(field, answer + 1, static_cast<size_t>(n));
+}
+}  // namespace
+
 int TData::Compatibility(int mode, uint8_t* buf, int len)
 {
     if (mode == 0) {
@@ -88,9 +99,7 @@ int TData::Compatibility(int mode, uint8_t* buf, int len)
         return NoStatus;
     if (buf[0] != 0)
         return buf[0];
-    const int n = std::min(len - 1, static_cast<int>(sizeof CompatData));
-    if (n > 0)
-        std::memcpy(CompatData, buf + 1, static_cast<size_t>(n));
+    copyRecord(CompatData, buf, len);
     return 128;
 }
 
@@ -106,9 +115,7 @@ int TData::Info(int mode, uint8_t* buf, int len)
         return NoStatus;
     if (buf[0] != 0)
         return buf[0];
-    const int n = std::min(len - 1, static_cast<int>(sizeof InfoData));
-    if (n > 0)
-        std::memcpy(InfoData, buf + 1, static_cast<size_t>(n));
+    copyRecord(InfoData, buf, len);
     if (CompatData[4] != 1)
         return 130;
     if (CompatData[5] != 0)

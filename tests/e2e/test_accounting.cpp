@@ -41,13 +41,11 @@ private slots:
 
 void AccountingE2E::linesReachFileAndClientsOnce()
 {
-    Simulator sim;
-    QVERIFY(sim.Start());
-    Agent agent;
-    const quint16 port = FreePort();
-    QVERIFY(agent.Start(TestIni(sim.Device(), port,
-                                {"Set/ReadUct=1", "Set/SendUct=1", "Timer/URInterval=40", "Timer/URIntervalBezDat=80"})));
-    QVERIFY(agent.WaitFor("Načtena čísla linek", 10000) >= 0);
+    AgentOnSimulator s;
+    QVERIFY(s.start({"Set/ReadUct=1", "Set/SendUct=1", "Timer/URInterval=40", "Timer/URIntervalBezDat=80"}));
+    Simulator& sim = s.sim;
+    Agent& agent = s.agent;
+    const quint16 port = s.port;
     sim.Send("uct 11.12.26 10:01 21 0601234567 00:01:05");
     sim.Send("uct 11.12.26 10:02 22 0607654321 00:00:12");
     const QString file = agent.Dir() + "/DATA.NEW";
@@ -71,13 +69,11 @@ void AccountingE2E::linesReachFileAndClientsOnce()
 
 void AccountingE2E::lockedFileIsReadAgainWithoutDuplicates()
 {
-    Simulator sim;
-    QVERIFY(sim.Start());
-    Agent agent;
-    const quint16 port = FreePort();
-    QVERIFY(agent.Start(TestIni(sim.Device(), port,
-                                {"Set/ReadUct=1", "Set/SendUct=1", "Timer/URInterval=40", "Timer/URIntervalBezDat=80"})));
-    QVERIFY(agent.WaitFor("Načtena čísla linek", 10000) >= 0);
+    AgentOnSimulator s;
+    QVERIFY(s.start({"Set/ReadUct=1", "Set/SendUct=1", "Timer/URInterval=40", "Timer/URIntervalBezDat=80"}));
+    Simulator& sim = s.sim;
+    Agent& agent = s.agent;
+    const quint16 port = s.port;
     const QString file = agent.Dir() + "/DATA.NEW";
     // This test process holds the file locked, as another program would.
     const int held = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CREAT, 0644);
@@ -102,12 +98,11 @@ void AccountingE2E::lockedFileIsReadAgainWithoutDuplicates()
 
 void AccountingE2E::servingOffAnswersOnlyTheEndByte()
 {
-    Simulator sim;
-    QVERIFY(sim.Start());
-    Agent agent;
-    const quint16 port = FreePort();
-    QVERIFY(agent.Start(TestIni(sim.Device(), port, {"Set/ReadUct=1", "Set/SendUct=0", "Timer/URInterval=40"})));
-    QVERIFY(agent.WaitFor("Načtena čísla linek", 10000) >= 0);
+    AgentOnSimulator s;
+    QVERIFY(s.start({"Set/ReadUct=1", "Set/SendUct=0", "Timer/URInterval=40"}));
+    Simulator& sim = s.sim;
+    Agent& agent = s.agent;
+    const quint16 port = s.port;
     sim.Send("uct SOME-LINE");
     QTRY_VERIFY_WITH_TIMEOUT(readFile(agent.Dir() + "/DATA.NEW") == "SOME-LINE\r\n", 5000);
     TcpClient c;

@@ -27,20 +27,12 @@ QByteArray lastAnswerTo(const Simulator& sim, const QString& commandHex)
     return {};
 }
 
-struct Setup {
-    Simulator sim;
-    Agent agent;
-    quint16 port = FreePort();
+struct Setup : AgentOnSimulator {
     bool start(const QStringList& keys = {})
     {
-        if (!sim.Start())
-            return false;
-        if (!agent.Start(TestIni(sim.Device(), port,
-                                 QStringList{"Log/TCP/IP_Out=1", "Log/Com_Out=1", "Timer/ANTimeOut=1",
-                                             "Timer/ANInterval=100", "Timer/MaxTick=25"}
-                                     + keys)))
-            return false;
-        return agent.WaitFor("Načtena čísla linek", 10000) >= 0;
+        return AgentOnSimulator::start(QStringList{"Log/TCP/IP_Out=1", "Log/Com_Out=1", "Timer/ANTimeOut=1",
+                                                   "Timer/ANInterval=100", "Timer/MaxTick=25"}
+                                       + keys);
     }
     // The simulator's answer to these command bytes, once its output has been read.
     QByteArray simAnswer(const QString& commandHex)

@@ -69,4 +69,16 @@ quint16 FreePort();
 // keys ("Section/Key=Value") override the base.
 QString TestIni(const QString& device, quint16 port, const QStringList& keys = {});
 
+// The agent started on a fresh simulator, ready once the exchange's line numbers are loaded.
+struct AgentOnSimulator {
+    Simulator sim;
+    Agent agent;
+    quint16 port = FreePort();
+    bool start(const QStringList& keys = {})
+    {
+        return sim.Start() && agent.Start(TestIni(sim.Device(), port, keys))
+               && agent.WaitFor(QStringLiteral("Načtena čísla linek"), 10000) >= 0;
+    }
+};
+
 }  // namespace orvex::test

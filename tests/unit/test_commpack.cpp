@@ -1,4 +1,5 @@
 // The serial packet component through a real pseudo-terminal pair.
+#include "Bytes.h"
 #include "PtyPair.h"
 #include "link/CommPack.h"
 
@@ -10,19 +11,13 @@
 #include <vector>
 
 using namespace orvex;
+using orvex::test::bytes;
+using orvex::test::u8;
 using orvex::test::PtyPair;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
 
-const uint8_t* u8(const QByteArray& b) { return reinterpret_cast<const uint8_t*>(b.constData()); }
 
 QByteArray encode(const QByteArray& payload)
 {
@@ -51,6 +46,20 @@ struct Receiver {
 };
 
 }  // namespace
+
+// A packet component opened on the slave end of a fresh pseudo-terminal.
+struct PortOnPty {
+    PtyPair Pty;
+    TCommPack Pack;
+    QString Error;
+    bool Open()
+    {
+        if (!Pty.IsOpen())
+            return false;
+        Pack.Set(Pty.PortString());
+        return Pack.Open(&Error);
+    }
+};
 
 class TestCommPack : public QObject {
     Q_OBJECT
@@ -185,12 +194,10 @@ private slots:
     void writePacketReachesTheOtherEnd()
     {
         QFETCH(QByteArray, payload);
-        PtyPair pty;
-        QVERIFY(pty.IsOpen());
-        TCommPack pack;
-        pack.Set(pty.PortString());
-        QString error;
-        QVERIFY2(pack.Open(&error), qPrintable(error));
+        PortOnPty port;
+        QVERIFY2(port.Open(), qPrintable(port.Error));
+        PtyPair& pty = port.Pty;
+        TCommPack& pack = port.Pack;
         pack.WritePacket(uint8_t(payload[0]), u8(payload) + 1, int(payload.size()) - 1);
         const QByteArray expected = encode(payload);
         const QByteArray got = pty.Read(int(expected.size()));
@@ -205,11 +212,10 @@ private slots:
 
     void writeCharStuffs()
     {
-        PtyPair pty;
-        QVERIFY(pty.IsOpen());
-        TCommPack pack;
-        pack.Set(pty.PortString());
-        QVERIFY(pack.Open());
+        PortOnPty port;
+        QVERIFY2(port.Open(), qPrintable(port.Error));
+        PtyPair& pty = port.Pty;
+        TCommPack& pack = port.Pack;
         pack.WriteChar(0xEE, true);
         pack.WriteChar(0xEE, false);
         pack.WriteChar(0x23, true);
@@ -242,12 +248,10 @@ private slots:
     void readFramesWithAnyChunking()
     {
         QFETCH(int, maxPiece);
-        PtyPair pty;
-        QVERIFY(pty.IsOpen());
-        TCommPack pack;
-        pack.Set(pty.PortString());
-        QString error;
-        QVERIFY2(pack.Open(&error), qPrintable(error));
+        PortOnPty port;
+        QVERIFY2(port.Open(), qPrintable(port.Error));
+        PtyPair& pty = port.Pty;
+        TCommPack& pack = port.Pack;
         Receiver rx(pack);
 
         QRandomGenerator rng{quint32(maxPiece)};
@@ -274,11 +278,10 @@ private slots:
 
     void twoFramesInOneChunkAreBothDelivered()
     {
-        PtyPair pty;
-        QVERIFY(pty.IsOpen());
-        TCommPack pack;
-        pack.Set(pty.PortString());
-        QVERIFY(pack.Open());
+        PortOnPty port;
+        QVERIFY2(port.Open(), qPrintable(port.Error));
+        PtyPair& pty = port.Pty;
+        TCommPack& pack = port.Pack;
         const QList<QByteArray> payloads = {bytes({0x01, 0x00, 0x16, 0x00, 0x05}), bytes({0x02, 0x00}), bytes({0x03, 0xEE})};
         QByteArray stream;
         for (const QByteArray& p : payloads)
@@ -301,11 +304,10 @@ private slots:
 
     void readLargerThanOneChunk()
     {
-        PtyPair pty;
-        QVERIFY(pty.IsOpen());
-        TCommPack pack;
-        pack.Set(pty.PortString());
-        QVERIFY(pack.Open());
+        PortOnPty port;
+        QVERIFY2(port.Open(), qPrintable(port.Error));
+        PtyPair& pty = port.Pty;
+        TCommPack& pack = port.Pack;
         // The first chunk of 2100 bytes ends inside the second frame, the second chunk inside
         // the third; the last frame lies entirely in the third chunk.
         QList<QByteArray> payloads = {QByteArray(1500, '\x31'), QByteArray(1200, '\x32'), QByteArray(1800, '\x34'),
@@ -328,11 +330,10 @@ private slots:
     void readRequestAboveWaitingBytes()
     {
         // Asking for more than is waiting reads what is there and keeps the partial frame.
-        PtyPair pty;
-        QVERIFY(pty.IsOpen());
-        TCommPack pack;
-        pack.Set(pty.PortString());
-        QVERIFY(pack.Open());
+        PortOnPty port;
+        QVERIFY2(port.Open(), qPrintable(port.Error));
+        PtyPair& pty = port.Pty;
+        TCommPack& pack = port.Pack;
         const QByteArray payload = bytes({0x04, 0x00, 0x41, 0x42});
         const QByteArray w = encode(payload);
         QSignalSpy events(&pack, &TCommPack::RxChar);

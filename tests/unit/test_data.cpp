@@ -1,4 +1,5 @@
 // The command set: request bytes, answer parsing, the line table and the accounting file.
+#include "Bytes.h"
 #include "engine/Clock.h"
 #include "link/Data.h"
 
@@ -12,16 +13,11 @@
 #include <cstring>
 
 using namespace orvex;
+using orvex::test::bytes;
+using orvex::test::u8;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
 
 uint8_t* u8(QByteArray& b) { return reinterpret_cast<uint8_t*>(b.data()); }
 

@@ -1,4 +1,5 @@
 // Readable packet descriptions for the event log.
+#include "Bytes.h"
 #include "link/Data.h"
 
 #include <QtTest>
@@ -6,16 +7,7 @@
 #include <cstring>
 
 using namespace orvex;
-
-namespace {
-QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
-}  // namespace
+using orvex::test::bytes;
 
 class TestDescribe : public QObject {
     Q_OBJECT

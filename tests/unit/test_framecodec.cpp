@@ -1,4 +1,5 @@
 // The serial frame: CRC, writer, and the receive state machine under any chunking.
+#include "Bytes.h"
 #include "link/FrameCodec.h"
 
 #include <QRandomGenerator>
@@ -9,18 +10,12 @@
 #include <vector>
 
 using namespace orvex;
+using orvex::test::bytes;
+using orvex::test::u8;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list)
-{
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
 
-const uint8_t* u8(const QByteArray& b) { return reinterpret_cast<const uint8_t*>(b.constData()); }
 
 // CRC straight from zlib, independent of the table step under test.
 uint32_t zcrc(const QByteArray& b) { return uint32_t(crc32(0L, u8(b), uInt(b.size()))); }
