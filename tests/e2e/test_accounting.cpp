@@ -46,8 +46,8 @@ void AccountingE2E::linesReachFileAndClientsOnce()
     Simulator& sim = s.sim;
     Agent& agent = s.agent;
     const quint16 port = s.port;
-    sim.Send("uct 11.12.26 10:01 21 0601234567 00:01:05");
-    sim.Send("uct 11.12.26 10:02 22 0607654321 00:00:12");
+    QVERIFY(sim.Command("uct 11.12.26 10:01 21 0601234567 00:01:05"));
+    QVERIFY(sim.Command("uct 11.12.26 10:02 22 0607654321 00:00:12"));
     const QString file = agent.Dir() + "/DATA.NEW";
     QTRY_COMPARE_WITH_TIMEOUT(readFile(file), QByteArray("11.12.26 10:01 21 0601234567 00:01:05\r\n"
                                                          "11.12.26 10:02 22 0607654321 00:00:12\r\n"), 5000);
@@ -80,8 +80,8 @@ void AccountingE2E::lockedFileIsReadAgainWithoutDuplicates()
     QVERIFY(held >= 0);
     QCOMPARE(::flock(held, LOCK_EX), 0);
     const int mark = sim.Lines().size();
-    sim.Send("uct LINE-A");
-    sim.Send("uct LINE-B");
+    QVERIFY(sim.Command("uct LINE-A"));
+    QVERIFY(sim.Command("uct LINE-B"));
     // The append fails while the file is held: the exchange is asked for the same line again.
     QVERIFY(sim.WaitFor("RX", 3000, mark) >= 0);
     QTRY_VERIFY_WITH_TIMEOUT(sim.Received(mark).filter(QRegularExpression(" 05$")).size() >= 2, 5000);
@@ -103,7 +103,7 @@ void AccountingE2E::servingOffAnswersOnlyTheEndByte()
     Simulator& sim = s.sim;
     Agent& agent = s.agent;
     const quint16 port = s.port;
-    sim.Send("uct SOME-LINE");
+    QVERIFY(sim.Command("uct SOME-LINE"));
     QTRY_VERIFY_WITH_TIMEOUT(readFile(agent.Dir() + "/DATA.NEW") == "SOME-LINE\r\n", 5000);
     TcpClient c;
     QVERIFY(c.Connect(port));

@@ -56,13 +56,13 @@ void AgentEngineE2E::silentExchangeIsDeclaredLostOnceAndRestoredOnce()
     QVERIFY(agent.Start(TestIni(sim.Device(), FreePort(),
                                 {"Set/ReadUct=1", "Timer/URInterval=50", "Timer/URIntervalBezDat=50"})));
     QVERIFY(agent.WaitFor("Načtena čísla linek", 10000) >= 0);
-    sim.Send("silent on");
+    QVERIFY(sim.Command("silent on"));
     QVERIFY(agent.WaitFor("!Err Ústředna není dostupná", 20000) >= 0);
     const int simMark = sim.Lines().size();
     agent.Pump(2500);  // MaxErrorTick 25 x 20 ms: several retries
     QCOMPARE(agent.Count("Ústředna není dostupná"), 1);
     QVERIFY2(sim.Received(simMark).filter(QRegularExpression(" 0D$")).size() >= 2, qPrintable(sim.Received(simMark).join('|')));
-    sim.Send("silent off");
+    QVERIFY(sim.Command("silent off"));
     QVERIFY(agent.WaitFor("-OK- Obnova komunikace s ústřednou", 10000) >= 0);
     agent.Pump(1500);
     QCOMPARE(agent.Count("Obnova komunikace s ústřednou"), 1);
@@ -93,8 +93,8 @@ void AgentEngineE2E::noiseOnTheLineChangesNothing()
     QVERIFY(agent.WaitFor("Načtena čísla linek", 10000) >= 0);
     const int before = agent.Lines().size();
     // Garbage, a frame with a bad CRC, and a good frame with a sequence byte nobody sent.
-    sim.Send("raw 00 11 22 EE EE 23 05 00 01 02 03 04 05 AA BB CC DD FF EE 41");
-    sim.Send("raw EE 23 02 00 C8 00 8B 4D 6E 0D");
+    QVERIFY(sim.Command("raw 00 11 22 EE EE 23 05 00 01 02 03 04 05 AA BB CC DD FF EE 41"));
+    QVERIFY(sim.Command("raw EE 23 02 00 C8 00 8B 4D 6E 0D"));
     agent.Pump(800);
     QCOMPARE(agent.Process().state(), QProcess::Running);
     const QStringList added = agent.Entries(before);

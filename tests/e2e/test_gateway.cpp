@@ -101,7 +101,7 @@ void GatewayE2E::lineStatusSnapshotAndPollTimeout()
     // A request right after a poll answer is served from the snapshot (record 0 for any index).
     const int mark = s.sim.Lines().size();
     const int seen = s.agent.Count("<CCH Stav linek");
-    for (int i = 0; i < 10 && s.agent.Count("<CCH Stav linek") == seen; ++i) {
+    for (int i = 0; i < 40 && s.agent.Count("<CCH Stav linek") == seen; ++i) {
         const QByteArray a = c.Ask(hex("00 16 05"));
         QVERIFY(a.startsWith(hex("00 16 00")) || a.startsWith(hex("00 16 05")));
         s.agent.Pump(30);
@@ -119,16 +119,17 @@ void GatewayE2E::disconnectedClientAnswerIsStillCached()
 {
     Setup s;
     QVERIFY(s.start());
-    s.sim.Send("delay 300");
+    QVERIFY(s.sim.Command("delay 300"));
     {
         TcpClient gone;
         QVERIFY(gone.Connect(s.port));
         gone.Send(hex("00 0C 01"));
         gone.Close();
     }
-    QVERIFY(s.sim.WaitFor("TX", 3000) >= 0);
-    s.agent.Pump(500);
-    s.sim.Send("delay 0");
+    // The answer arrives after the client has gone; it is still cached.
+    QVERIFY(!s.simAnswer("00 0C 01").isEmpty());
+    s.agent.Pump(300);
+    QVERIFY(s.sim.Command("delay 0"));
     const int mark = s.sim.Lines().size();
     TcpClient next;
     QVERIFY(next.Connect(s.port));
@@ -142,15 +143,20 @@ void GatewayE2E::queuedRequestsOfOneClientReplaceEachOther()
 {
     Setup s;
     QVERIFY(s.start());
-    s.sim.Send("delay 400");
+    QVERIFY(s.sim.Command("delay 400"));
     TcpClient a, b;
     QVERIFY(a.Connect(s.port));
     QVERIFY(b.Connect(s.port));
-    a.Send(hex("00 14 01"));  // goes out at once; the engine then waits
-    s.agent.Pump(100);
-    b.Send(hex("00 15 01"));
-    s.agent.Pump(50);
-    b.Send(hex("00 15 02"));  // replaces the waiting 00 15 01
+    // Each packet must reach the agent as a read event of its own before the next is sent.
+    const auto sendAndWaitForAgent = [&s](TcpClient& c, const char* bytes, const char* described) {
+        const int from = s.agent.Lines().size();
+        c.Send(hex(bytes));
+        return s.agent.WaitFor(described, 5000, from) >= 0;
+    };
+    QVERIFY(sendAndWaitForAgent(a, "00 14 01", "Čtení COProvoz[1]"));  // goes out at once; the engine then waits
+    QTRY_VERIFY_WITH_TIMEOUT(s.rxCount("00 14 01") == 1, 3000);
+    QVERIFY(sendAndWaitForAgent(b, "00 15 01", "Čtení Blok služeb[1]"));
+    QVERIFY(sendAndWaitForAgent(b, "00 15 02", "Čtení Blok služeb[2]"));  // replaces the waiting 00 15 01
     QVERIFY(!a.Receive(3000).isEmpty());
     const QByteArray bAnswer = b.Receive(3000);
     QVERIFY(bAnswer.startsWith(hex("00 15 02")));

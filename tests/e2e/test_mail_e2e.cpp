@@ -80,7 +80,7 @@ void MailE2E::trapIsMailedThenCleared()
     MailSetup s;
     QVERIFY(s.startSmtp());
     QVERIFY(s.startAgent());
-    s.sim.Send("trap 2 Q 605111222\\nPorucha linky\\nLinka 21 nemá oznamovací tón");
+    QVERIFY(s.sim.Command("trap 2 Q 605111222\\nPorucha linky\\nLinka 21 nemá oznamovací tón"));
     QVERIFY(s.waitMessages(1));
     QCOMPARE(recipient(s.smtp, 1), QString("605111222@sms.orvex.test"));
     QCOMPARE(DecodedMail(s.smtp.Messages().at(0)).trimmed(), QString("Porucha linky\nLinka 21 nemá oznamovací tón"));
@@ -98,7 +98,7 @@ void MailE2E::refusedTrapStaysUntilServerIsBack()
     QVERIFY(s.startAgent());
     const quint16 port = s.smtp.Port;
     QVERIFY(s.smtp.Stop());
-    s.sim.Send("trap 1 I someone@orvex.test\\nUpozornění\\nText");
+    QVERIFY(s.sim.Command("trap 1 I someone@orvex.test\\nUpozornění\\nText"));
     QVERIFY(s.agent.WaitForMatch(QRegularExpression("^\\S+  !Err .*3007.*Upozornění to someone@orvex\\.test"), 8000) >= 0);
     QVERIFY(s.agent.Count(">602 Mail: Upozornění") == 0);
     QVERIFY(s.simState().contains("traps=1"));
@@ -117,12 +117,12 @@ void MailE2E::statusMailsOnLossAndRestore()
     QVERIFY(s.startSmtp());
     // The loss text is switched off by leaving it empty; the restore text is sent.
     QVERIFY(s.startAgent({"Trapy/ZpravaComOff=", "Trapy/ZpravaComOn=Spojení s ústřednou obnoveno"}));
-    s.sim.Send("silent on");
+    QVERIFY(s.sim.Command("silent on"));
     QVERIFY(s.agent.WaitFor("!Err Ústředna není dostupná", 20000) >= 0);
     s.agent.Pump(500);
     QCOMPARE(s.smtp.Messages().size(), 0);
     QCOMPARE(s.agent.Count("  Mail "), 0);
-    s.sim.Send("silent off");
+    QVERIFY(s.sim.Command("silent off"));
     QVERIFY(s.agent.WaitFor("-OK- Obnova komunikace s ústřednou", 10000) >= 0);
     QVERIFY(s.waitMessages(1));
     QCOMPARE(recipient(s.smtp, 1), QString("operator@orvex.test"));

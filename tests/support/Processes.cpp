@@ -113,6 +113,14 @@ bool Simulator::Start(const QStringList& extraArgs)
     return true;
 }
 
+bool Simulator::Command(const QString& line, int timeoutMs)
+{
+    const int from = Lines().size();
+    Send(line);
+    const int i = WaitForMatch(QRegularExpression(QStringLiteral("^(OK|ERR) ")), timeoutMs, from);
+    return i >= 0 && Lines().at(i).startsWith(QStringLiteral("OK "));
+}
+
 QStringList Simulator::Received(int from) const
 {
     QStringList out;

@@ -41,6 +41,8 @@ class Simulator : public LineProcess {
 public:
     bool Start(const QStringList& extraArgs = {});
     QString Device() const { return Pty; }
+    // Sends a command on standard input and waits until the simulator has taken it ("OK ...").
+    bool Command(const QString& line, int timeoutMs = 5000);
     // Payloads ("01 0D" ...) of the frames the simulator received, in order, since line `from`.
     QStringList Received(int from = 0) const;
 
