@@ -143,7 +143,7 @@ void GatewayE2E::queuedRequestsOfOneClientReplaceEachOther()
 {
     Setup s;
     QVERIFY(s.start({"Timer/MaxTick=150"}));  // the engine waits 3 s: long enough on a loaded machine
-    QVERIFY(s.sim.Command("delay 400"));
+    QVERIFY(s.sim.Command("delay 1500"));  // the window in which the second packet must replace the first
     TcpClient a, b;
     QVERIFY(a.Connect(s.port));
     QVERIFY(b.Connect(s.port));
