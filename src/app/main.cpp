@@ -1,5 +1,6 @@
 // orvex-agent: connects the office telephone exchange to the network.
 #include "app/HeadlessFrontEnd.h"
+#include "app/StandardPorts.h"
 #include "engine/AgentProcess.h"
 #include "engine/Engine.h"
 
@@ -41,7 +42,7 @@ int runHeadless(int argc, char** argv)
     orvex::HeadlessPrompt prompt;
     orvex::EngineOptions options;
     options.ConfigPath = parser.value(QStringLiteral("config"));
-    auto engine = std::make_unique<orvex::TAgentEngine>(options, &prompt);
+    auto engine = std::make_unique<orvex::TAgentEngine>(options, orvex::StandardPorts(), &prompt);
     orvex::MirrorLogToStdout(*engine);
     orvex::QuitOnTerminationSignals();
     engine->FormCreate();
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
     if (wantsHeadless(argc, argv))
         return runHeadless(argc, argv);
 #ifdef ORVEX_HAVE_UI
-    return orvex::RunWithWindow(argc, argv);
+    return orvex::RunWithWindow(argc, argv, orvex::StandardPorts());
 #else
     return runHeadless(argc, argv);
 #endif

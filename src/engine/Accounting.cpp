@@ -2,7 +2,7 @@
 // accounting file and kept for TCP/IP clients.
 #include "engine/Engine.h"
 
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 namespace orvex {
 

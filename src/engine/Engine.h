@@ -3,7 +3,9 @@
 // It holds no widgets; the window and the headless front end observe its event log.
 #pragma once
 
+#include "engine/ClientPort.h"
 #include "engine/EventLog.h"
+#include "engine/MailPort.h"
 #include "engine/OperatorPrompt.h"
 #include "engine/RequestQueue.h"
 #include "link/CommPack.h"
@@ -12,13 +14,14 @@
 #include <QByteArrayList>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace orvex {
 
 class IniFile;
-class TMail602;
-class TcpGateway;
+class LogSink;
+class TAgentEngine;
 
 // Where the engine finds its configuration and its mail library.
 struct EngineOptions {
@@ -26,10 +29,18 @@ struct EngineOptions {
     QString MailLibraryPath;    // empty: agentqx beside the executable, then the library path
 };
 
+// How the engine makes its TCP gateway (start-up step 4) and its mail gateway (step 12).
+// The front ends supply them; a missing one leaves the engine without that gateway.
+struct EnginePorts {
+    std::function<std::unique_ptr<TClientPort>(TAgentEngine& engine)> MakeClientPort;
+    std::function<std::unique_ptr<TMailPort>(TData& pbx, LogSink& log, const bool& extent, const QString& libraryPath)>
+        MakeMailPort;
+};
+
 class TAgentEngine : public QObject {
     Q_OBJECT
 public:
-    explicit TAgentEngine(EngineOptions options, OperatorPrompt* prompt = nullptr, QObject* parent = nullptr);
+    TAgentEngine(EngineOptions options, EnginePorts ports, OperatorPrompt* prompt = nullptr, QObject* parent = nullptr);
     ~TAgentEngine() override;
 
     // Start-up and shutdown in their fixed order.
@@ -125,8 +136,8 @@ public:
     std::unique_ptr<TRequestQueue> RequestQueue;
     std::unique_ptr<QByteArrayList> UctLines;
     std::unique_ptr<TData> PbxData;
-    std::unique_ptr<TMail602> Mail602;
-    std::unique_ptr<TcpGateway> Gateway;
+    std::unique_ptr<TMailPort> Mail602;
+    std::unique_ptr<TClientPort> Gateway;
 
     static constexpr int WorkBufferSize = 2048;
 
@@ -146,6 +157,7 @@ private:
     void stopTick();
 
     EngineOptions Opts;
+    EnginePorts Ports;
     OperatorPrompt* PromptSink = nullptr;
     bool Created = false;
     bool Destroyed = false;

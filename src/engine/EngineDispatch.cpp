@@ -2,10 +2,6 @@
 // its sequence byte and handed to the handler of that request's kind.
 #include "engine/Engine.h"
 
-#include "engine/Clock.h"
-#include "gateway/TcpGateway.h"
-#include "mail/Mail602.h"
-
 namespace orvex {
 
 void TAgentEngine::CommPack1RxChar(QObject*, int count)
@@ -63,9 +59,7 @@ void TAgentEngine::HandleAnswer(uint8_t sequence, const uint8_t* data, int lengt
         HandleTrap(data, length);
         break;
     case 'T':
-        if (QTcpSocket* s = Gateway ? Gateway->FindClientSocket(r->Number) : nullptr) {
-            const QString tag = TcpGateway::ClientTag(s);
-            TcpGateway::SendToClient(s, data, length);
+        if (const QString tag = Gateway ? Gateway->SendAnswer(r->Number, data, length) : QString(); !tag.isNull()) {
             const QString text = TData::DescribePacket(false, data, length, r->First, false);
             if (ComIn)
                 WriteLog(QStringLiteral("<COM"), text);
@@ -90,7 +84,7 @@ void TAgentEngine::HandleAnswer(uint8_t sequence, const uint8_t* data, int lengt
     }
     CommState = 0;
     if (MaxCache != 0 && cache && Gateway)
-        Gateway->Cache.CacheStore(r->Payload, r->Length, length, data, Now());
+        Gateway->CacheStore(r->Payload, r->Length, length, data);
 }
 
 void TAgentEngine::HandleLineNumbers(const uint8_t* data, int length)
@@ -100,7 +94,7 @@ void TAgentEngine::HandleLineNumbers(const uint8_t* data, int length)
         PbxData->LineNumbers(1, const_cast<uint8_t*>(data), length);
         if (ComIn)
             WriteLog(QStringLiteral("<COM"), QStringLiteral("Načtena čísla linek"));
-        if (Mail602 && Mail602->Active) {
+        if (Mail602 && Mail602->IsActive()) {
             EnableTimer(TimerMSG);
             EnableTimer(TimerSMS);
         }

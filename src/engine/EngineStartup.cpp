@@ -1,9 +1,7 @@
 // Start-up, configuration and shutdown of the engine, in their fixed order.
 #include "engine/Engine.h"
 
-#include "engine/IniFile.h"
-#include "gateway/TcpGateway.h"
-#include "mail/Mail602.h"
+#include "base/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,8 +9,8 @@
 
 namespace orvex {
 
-TAgentEngine::TAgentEngine(EngineOptions options, OperatorPrompt* prompt, QObject* parent)
-    : QObject(parent), Log(this), CommPack1(this), Opts(std::move(options)), PromptSink(prompt)
+TAgentEngine::TAgentEngine(EngineOptions options, EnginePorts ports, OperatorPrompt* prompt, QObject* parent)
+    : QObject(parent), Log(this), CommPack1(this), Opts(std::move(options)), Ports(std::move(ports)), PromptSink(prompt)
 {
     if (Opts.ConfigPath.isEmpty())
         Opts.ConfigPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Agent.ini"));
@@ -78,9 +76,10 @@ void TAgentEngine::FormCreate()
     PortSettings = ini.ReadString(QStringLiteral("Set"), QStringLiteral("Port"), QStringLiteral("COM2:19200,N,8,1"));
     IPPort = ini.ReadInteger(QStringLiteral("Set"), QStringLiteral("IPPort"), 1234);
 
-    Gateway = std::make_unique<TcpGateway>(*this);
+    if (Ports.MakeClientPort)
+        Gateway = Ports.MakeClientPort(*this);
     QString socketError;
-    if (Gateway->Open(IPPort, &socketError)) {
+    if (Gateway && Gateway->Open(IPPort, &socketError)) {
         WriteLog(QStringLiteral("-OK-"), QStringLiteral("Otevření socketu TCP/IP"));
     } else {
         Log.SetStatusText(QStringLiteral("Chyba socketu:") + socketError);
@@ -101,14 +100,17 @@ void TAgentEngine::FormCreate()
     queueStartRequests();
     UctLines = std::make_unique<QByteArrayList>();
     PbxData = std::make_unique<TData>();
-    if (!Gateway->Cache.Allocate(MaxCache))
+    if (!Gateway || !Gateway->AllocateCache(MaxCache))
         MaxCache = 0;
 
-    Mail602 = std::make_unique<TMail602>(*PbxData, Log, Extent, Opts.MailLibraryPath);
-    Mail602->ReadSettings(ini);
-    Mail602->InitCommunication();
+    if (Ports.MakeMailPort)
+        Mail602 = Ports.MakeMailPort(*PbxData, Log, Extent, Opts.MailLibraryPath);
+    if (Mail602) {
+        Mail602->ReadSettings(ini);
+        Mail602->InitCommunication();
+    }
 
-    if (Mail602->Active)
+    if (Mail602 && Mail602->IsActive())
         WriteLog(QStringLiteral("-OK-"), QStringLiteral("Inicializace Mail602"));
     else
         WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba při inicializaci Mail602"));

@@ -1,8 +1,7 @@
 // The request queue and the 100 ms tick that works it one request at a time.
 #include "engine/Engine.h"
 
-#include "engine/Clock.h"
-#include "mail/Mail602.h"
+#include "base/Clock.h"
 
 namespace orvex {
 

@@ -1,6 +1,6 @@
 #include "engine/EventLog.h"
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // The window's list box and the headless front end observe it.
 #pragma once
 
-#include "engine/LogSink.h"
+#include "base/LogSink.h"
 
 #include <QObject>
 #include <QStringList>

@@ -2,9 +2,8 @@
 // cleared in the exchange.
 #include "engine/Engine.h"
 
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 #include "engine/TrapText.h"
-#include "mail/Mail602.h"
 
 namespace orvex {
 
@@ -32,7 +31,7 @@ void TAgentEngine::HandleTrap(const uint8_t* data, int length)
         const QString message = FromCp1250(f.Message);
         if (ComIn)
             WriteLog(QStringLiteral("<COM"), QStringLiteral("TRAP: ") + typeName + QStringLiteral(" to ") + address);
-        const bool active = Mail602 && Mail602->Active;
+        const bool active = Mail602 && Mail602->IsActive();
         const int result = active ? Mail602->SendMail(address, letter, subject, message, 0x31) : 0;
         if (result != 0) {
             // Not handed on: the record stays in the exchange and is offered again later.

@@ -1,6 +1,6 @@
 #include "gateway/ResponseCache.h"
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "link/Data.h"
 
 #include <algorithm>

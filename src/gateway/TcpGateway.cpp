@@ -1,8 +1,8 @@
 #include "gateway/TcpGateway.h"
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "engine/Engine.h"
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QHostAddress>
 #include <algorithm>
@@ -65,6 +65,22 @@ QTcpSocket* TcpGateway::FindClientSocket(int32_t number) const
         if (Handle(s) == number)
             return s;
     return nullptr;
+}
+
+QString TcpGateway::SendAnswer(int32_t number, const uint8_t* data, int length)
+{
+    QTcpSocket* s = FindClientSocket(number);
+    if (!s)
+        return QString();
+    // The tag is taken first: a failing send closes the socket.
+    const QString tag = ClientTag(s);
+    SendToClient(s, data, length);
+    return tag;
+}
+
+void TcpGateway::CacheStore(const uint8_t* request, int requestLength, int answerLength, const uint8_t* answer)
+{
+    Cache.CacheStore(request, requestLength, answerLength, answer, Now());
 }
 
 void TcpGateway::SendToClient(QTcpSocket* socket, const uint8_t* data, int length)

@@ -3,6 +3,7 @@
 // the exchange through the engine.
 #pragma once
 
+#include "engine/ClientPort.h"
 #include "gateway/ResponseCache.h"
 
 #include <QHash>
@@ -16,7 +17,7 @@ namespace orvex {
 
 class TAgentEngine;
 
-class TcpGateway : public QObject {
+class TcpGateway : public QObject, public TClientPort {
     Q_OBJECT
 public:
     static constexpr int ClientBufferSize = 500;
@@ -24,9 +25,13 @@ public:
     explicit TcpGateway(TAgentEngine& engine);
     ~TcpGateway() override;
 
-    // Starts listening; on failure returns false with the socket layer's message.
-    bool Open(int port, QString* error);
-    void Close();
+    // The engine's client port.
+    bool Open(int port, QString* error) override;
+    void Close() override;
+    QString SendAnswer(int32_t number, const uint8_t* data, int length) override;
+    bool AllocateCache(int entries) override { return Cache.Allocate(entries); }
+    void CacheStore(const uint8_t* request, int requestLength, int answerLength, const uint8_t* answer) override;
+
     bool IsActive() const { return ServerSocket1.isListening(); }
     quint16 Port() const { return ServerSocket1.serverPort(); }
     int ClientCount() const { return static_cast<int>(Clients.size()); }

@@ -1,7 +1,7 @@
 // Request builders, answer parsers, snapshots, the line table and the accounting file.
 #include "link/Data.h"
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 #include <QFile>
 

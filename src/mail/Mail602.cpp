@@ -1,8 +1,8 @@
 // Binding of the mail agent library and the calls that pass mail to it.
 #include "mail/Mail602.h"
 
-#include "engine/IniFile.h"
-#include "engine/LogSink.h"
+#include "base/Cp1250.h"
+#include "base/LogSink.h"
 
 #include <QCoreApplication>
 #include <QDir>

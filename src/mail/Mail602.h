@@ -4,6 +4,7 @@
 #pragma once
 
 #include "agentqx_abi.h"
+#include "engine/MailPort.h"
 
 #include <QLibrary>
 #include <QList>
@@ -23,17 +24,18 @@ struct TKnownMessage {
     uint32_t Id = 0;
 };
 
-class TMail602 {
+class TMail602 : public TMailPort {
 public:
     // libraryPath empty: "agentqx" beside the executable, then in ../lib relative to it,
     // then on the system's library search path. Loads the library and binds its entry
     // points; Active only when all ten are there.
     TMail602(TData& pbx, LogSink& log, const bool& extent, const QString& libraryPath = QString());
-    ~TMail602();  // DoneCommunication, then the library is unloaded
+    ~TMail602() override;  // DoneCommunication, then the library is unloaded
     TMail602(const TMail602&) = delete;
     TMail602& operator=(const TMail602&) = delete;
 
     bool Active = false;
+    bool IsActive() const override { return Active; }
 
     // Settings (Agent.ini sections [M602] and [Trapy]); the dialogs edit them directly.
     QString ConfigPath;        // [M602] CestaKeKonfiguraciMail602, at most 100 characters
@@ -60,25 +62,25 @@ public:
     // The file the library was loaded from.
     QString LibraryFile() const { return Library.fileName(); }
 
-    void ReadSettings(const IniFile& ini);
+    void ReadSettings(const IniFile& ini) override;
     bool WriteMailSettings(IniFile& ini) const;
     bool WriteTrapSettings(IniFile& ini) const;
 
     // After ReadSettings: the debug level, then the library's initialisation with the
     // configuration path, user name, working directory and plain password.
-    void InitCommunication();
+    void InitCommunication() override;
     // The window is closing: ZastavAkci when it was bound, even when not Active.
-    void StopActions();
+    void StopActions() override;
     // DeInicializaceQXKomunikace when Active; the gateway is then no longer Active.
-    void DoneCommunication();
+    void DoneCommunication() override;
 
     // One mailbox poll; true when the 'M' counters are to be sent to the exchange.
-    bool ReadMailboxChanges();
+    bool ReadMailboxChanges() override;
     // 1 = the exchange has become unavailable, 2 = it answers again.
-    void SendStatusMail(int type);
+    void SendStatusMail(int type) override;
     // Hands one mail to the library; its result (0 accepted), or -1 when not Active.
     int SendMail(const QString& address, char type, const QString& subject, const QString& message,
-                 uint8_t finalByte);
+                 uint8_t finalByte) override;
 
     // Turns a password into its stored form (toStoredForm) or back, in place.
     static void ScramblePassword(QString& text, bool toStoredForm);

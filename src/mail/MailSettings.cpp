@@ -2,7 +2,8 @@
 // password.
 #include "mail/Mail602.h"
 
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
+#include "base/IniFile.h"
 
 #include <QDir>
 

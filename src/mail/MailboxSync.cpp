@@ -2,8 +2,8 @@
 // counters that the 'M' request sends to the exchange.
 #include "mail/Mail602.h"
 
-#include "engine/IniFile.h"
-#include "engine/LogSink.h"
+#include "base/Cp1250.h"
+#include "base/LogSink.h"
 #include "link/Data.h"
 
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "ui/MainWindow.h"
 
 #include "engine/Engine.h"
-#include "engine/IniFile.h"
+#include "base/IniFile.h"
 #include "mail/Mail602.h"
 #include "ui/SetLogDialog.h"
 #include "ui/SetM602Dialog.h"
@@ -16,6 +16,9 @@ namespace orvex {
 namespace {
 
 QString unableToWrite(const QString& path) { return QStringLiteral("Unable to write to %1").arg(path); }
+
+// The dialogs edit the settings of the agent's own mail gateway.
+TMail602* mailGateway(TAgentEngine& engine) { return dynamic_cast<TMail602*>(engine.Mail602.get()); }
 
 }  // namespace
 
@@ -31,9 +34,10 @@ bool TForm1::saveKeys(const std::function<bool(IniFile&)>& write)
 
 void TForm1::Mail6021Click()
 {
-    if (!Engine.Mail602)
+    TMail602* gateway = mailGateway(Engine);
+    if (!gateway)
         return;
-    TMail602& mail = *Engine.Mail602;
+    TMail602& mail = *gateway;
     TFSetM602 dialog({mail.ConfigPath, mail.WorkDir, mail.User, mail.Password}, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -43,9 +47,10 @@ void TForm1::Mail6021Click()
 
 void TForm1::LoklnTrapy1Click()
 {
-    if (!Engine.Mail602)
+    TMail602* gateway = mailGateway(Engine);
+    if (!gateway)
         return;
-    TMail602& mail = *Engine.Mail602;
+    TMail602& mail = *gateway;
     TFSetTrap dialog({mail.RecipientAddress, mail.AddressType, mail.Subject, mail.TextComOn, mail.TextComOff}, this);
     if (dialog.exec() != QDialog::Accepted)
         return;

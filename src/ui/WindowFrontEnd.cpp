@@ -33,7 +33,7 @@ void answerWithoutDisplay(int argc, char** argv)
 
 }  // namespace
 
-int RunWithWindow(int argc, char** argv)
+int RunWithWindow(int argc, char** argv, EnginePorts ports)
 {
     answerWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
@@ -55,7 +55,7 @@ int RunWithWindow(int argc, char** argv)
     EngineOptions options;
     options.ConfigPath = parser.value(QStringLiteral("config"));
     TWindowPrompt prompt;
-    TAgentEngine engine(options, &prompt);
+    TAgentEngine engine(options, std::move(ports), &prompt);
     TForm1 window(engine);
     TAboutBox about(&window);
     window.SetAboutBox(&about);

@@ -4,8 +4,10 @@
 
 namespace orvex {
 
+struct EnginePorts;
+
 // Parses the same options as the headless mode (--config FILE, --headless, --help,
 // --version), runs the agent until its window is closed, then shuts it down in order.
-int RunWithWindow(int argc, char** argv);
+int RunWithWindow(int argc, char** argv, EnginePorts ports);
 
 }  // namespace orvex

@@ -2,7 +2,7 @@
 
 #include "TestIni.h"
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "link/FrameCodec.h"
 
 #include <QCoreApplication>
@@ -29,7 +29,7 @@ EngineFixture::EngineFixture(const QStringList& iniKeys, bool openPort)
     EngineOptions o;
     o.ConfigPath = IniPath();
     o.MailLibraryPath = Dir.filePath("no-mail-library.so");
-    Engine = std::make_unique<TAgentEngine>(o, &Prompt);
+    Engine = std::make_unique<TAgentEngine>(o, StandardPorts(), &Prompt);
     Engine->FormCreate();
 }
 

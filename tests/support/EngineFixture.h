@@ -3,7 +3,10 @@
 #pragma once
 
 #include "PtyPair.h"
+#include "app/StandardPorts.h"
 #include "engine/Engine.h"
+#include "gateway/TcpGateway.h"
+#include "mail/Mail602.h"
 
 #include <QList>
 #include <QStringList>
@@ -34,6 +37,9 @@ public:
     ~EngineFixture();
 
     TAgentEngine& E() { return *Engine; }
+    // The engine's gateways as the agent puts them together.
+    TcpGateway& Gateway() const { return dynamic_cast<TcpGateway&>(*Engine->Gateway); }
+    TMail602& Mail() const { return dynamic_cast<TMail602&>(*Engine->Mail602); }
     PtyPair& Pty() { return Line; }
     RecordingPrompt Prompt;
     double Clock = 45000.5;  // days; tests move it by hand

@@ -5,7 +5,7 @@
 
 #include "Processes.h"
 #include "agentqx_abi.h"
-#include "engine/LogSink.h"
+#include "base/LogSink.h"
 
 #include <QDir>
 #include <QFile>

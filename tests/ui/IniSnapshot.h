@@ -1,7 +1,7 @@
 // Reads an Agent.ini into "Section/Key" -> value, to see which keys a dialog wrote.
 #pragma once
 
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QFile>
 #include <QStringDecoder>

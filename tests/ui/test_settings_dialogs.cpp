@@ -4,7 +4,7 @@
 #include "EngineFixture.h"
 #include "IniSnapshot.h"
 #include "ModalDriver.h"
-#include "engine/IniFile.h"
+#include "base/IniFile.h"
 #include "mail/Mail602.h"
 #include "ui/MainWindow.h"
 #include "ui/SetDirDialog.h"
@@ -360,7 +360,7 @@ void SettingsDialogsTest::mailDialog()
     EngineFixture fx;
     TAgentEngine& e = fx.E();
     QVERIFY(e.Mail602);
-    TMail602& mail = *e.Mail602;
+    TMail602& mail = fx.Mail();
     mail.User = "novak";
     mail.Password = "tajne";
     TForm1 w(e);
@@ -467,7 +467,7 @@ void SettingsDialogsTest::trapDialog()
     QFETCH(QString, written);
     EngineFixture fx;
     TAgentEngine& e = fx.E();
-    TMail602& mail = *e.Mail602;
+    TMail602& mail = fx.Mail();
     mail.AddressType = stored;
     mail.RecipientAddress = "dispecink@example.cz";
     TForm1 w(e);
@@ -555,7 +555,7 @@ void SettingsDialogsTest::unwritableConfiguration()
     QVERIFY(blocker.open());
     EngineOptions options;
     options.ConfigPath = blocker.fileName() + "/Agent.ini";
-    TAgentEngine e(options);
+    TAgentEngine e(options, StandardPorts());
     TForm1 w(e);
     e.ComIn = true;
     QString text;

@@ -111,7 +111,7 @@ void WindowPromptTest::missingConfig()
     options.ConfigPath = dir.filePath("Agent.ini");
     options.MailLibraryPath = dir.filePath("no-mail-library.so");
     TWindowPrompt prompt;
-    TAgentEngine e(options, &prompt);
+    TAgentEngine e(options, StandardPorts(), &prompt);
     QString title, text;
     int icon = -1, buttons = -1, shown = 0;
     bool ownerless = false;

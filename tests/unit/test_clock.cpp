@@ -1,5 +1,5 @@
 // Date-times as days since 1899-12-30 in local time.
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 #include <QProcess>
 #include <QTest>

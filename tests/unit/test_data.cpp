@@ -1,6 +1,6 @@
 // The command set: request bytes, answer parsing, the line table and the accounting file.
 #include "Bytes.h"
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "link/Data.h"
 
 #include <QDir>

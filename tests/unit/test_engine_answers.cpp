@@ -148,7 +148,7 @@ void EngineAnswersTest::dispatchCachesOnlyWhatItShould()
 {
     EngineFixture fx({"Set/MaxCache=8"});
     TAgentEngine& e = fx.E();
-    TResponseCache& cache = e.Gateway->Cache;
+    TResponseCache& cache = fx.Gateway().Cache;
     const uint8_t status[] = {0x00, 0x16, 0x00};
     // 'A' answers are snapshots, not cache entries; client reads are cached even without a client.
     e.RememberSent('A', status, 3, 0);

@@ -1,7 +1,7 @@
 // The request queue, the tick and the answer dispatch, driven by hand on a pseudo-terminal
 // with a controlled clock: no real time passes between ticks.
 #include "EngineFixture.h"
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "gateway/TcpGateway.h"
 
 #include <QTest>
@@ -341,10 +341,10 @@ void EngineTickTest::clientRequestsDoNotPostponeThePoll()
     EngineFixture fx({"Timer/ANInterval=400"});
     TAgentEngine& e = fx.E();
     const uint8_t lineStatus[] = {0x00, 0x16, 0x00};
-    QVERIFY(!e.Gateway->AnswerLineStatus(lineStatus, 3, nullptr));  // no snapshot yet
+    QVERIFY(!fx.Gateway().AnswerLineStatus(lineStatus, 3, nullptr));  // no snapshot yet
     QVERIFY(e.TimerAN.isActive());
     QTest::qWait(150);
-    e.Gateway->AnswerLineStatus(lineStatus, 3, nullptr);
+    fx.Gateway().AnswerLineStatus(lineStatus, 3, nullptr);
     // A client asking more often than the poll interval must not keep pushing the poll back.
     QVERIFY2(e.TimerAN.remainingTime() < 300, qPrintable(QString::number(e.TimerAN.remainingTime())));
 }

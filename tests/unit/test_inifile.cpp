@@ -1,5 +1,6 @@
 // Agent.ini reading and writing with Windows profile semantics, and the Windows-1250 code page.
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
+#include "base/IniFile.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,7 +1,8 @@
 // The gateway's settings in Agent.ini and the stored form of the password. The settings
 // work whether or not the mail library is there, so these tests run without one.
 #include "MailTestSupport.h"
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
+#include "base/IniFile.h"
 #include "link/Data.h"
 #include "mail/Mail602.h"
 

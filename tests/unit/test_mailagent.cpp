@@ -1,7 +1,7 @@
 // The mail agent library on its own, loaded from its built .so: configuration, the change
 // lists it builds from real Maildirs, confirmations, and delivery into the outbox.
 #include "MailTestSupport.h"
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

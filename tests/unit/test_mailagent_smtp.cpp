@@ -1,6 +1,6 @@
 // The mail agent library delivering through a real SMTP server (aiosmtpd on loopback).
 #include "MailTestSupport.h"
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>

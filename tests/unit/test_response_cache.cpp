@@ -1,5 +1,5 @@
 // The response cache: lookup newest first, prefix match, lifetimes, the ring, what is stored.
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "gateway/ResponseCache.h"
 
 #include <QTest>

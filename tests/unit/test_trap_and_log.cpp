@@ -1,5 +1,5 @@
 // The TRAP text split and the event log's entries, bound and time stamp.
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "engine/EventLog.h"
 #include "engine/TrapText.h"
 

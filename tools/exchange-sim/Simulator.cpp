@@ -1,6 +1,6 @@
 #include "Simulator.h"
 
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QRegularExpression>
 

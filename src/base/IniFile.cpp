@@ -1,4 +1,6 @@
-#include "engine/IniFile.h"
+#include "base/IniFile.h"
+
+#include "base/Cp1250.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // Windows-1250, the 8-bit code page of the mail library and of older Agent.ini files.
 // Written out by hand so that it does not depend on the ICU build of Qt.
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QStringView>
 

@@ -50,8 +50,4 @@ private:
 // Opens path, writes one key and closes it again.
 bool WriteIniString(const QString& path, const QString& section, const QString& key, const QString& value);
 
-// Windows-1250 text conversion for the 8-bit boundaries (mail library, INI files).
-QByteArray ToCp1250(const QString& text);
-QString FromCp1250(const QByteArray& bytes);
-
 }  // namespace orvex
