@@ -89,6 +89,7 @@ constexpr int32_t ErrMaildir = 2006;
 constexpr int32_t ErrUndeliverableType = 2007;
 constexpr int32_t ErrBadAddress = 2008;
 constexpr int32_t ErrOutbox = 2009;
+constexpr int32_t ErrSpool = 2010;     // the mail could not be written into the spool
 constexpr int32_t ErrSmtpBase = 3000;  // + libcurl's error code
 
 // Bytes that each pointer field adds beyond the 4 of a 32-bit build.

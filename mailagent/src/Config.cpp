@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 
 namespace agentqx {
@@ -62,6 +63,20 @@ long MailboxIndex(const char* section)
     return ParseLong(name.substr(n), index) && index >= 0 ? index : -1;
 }
 
+// A positive number of seconds with a decimal point whatever the process locale; a
+// missing key keeps value.
+bool ParseSeconds(const std::string& text, double& value)
+{
+    if (text.empty())
+        return true;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !(v > 0) || v > 86400)
+        return false;
+    value = v;
+    return true;
+}
+
 }  // namespace
 
 bool LoadConfig(const std::string& path, const std::string& workDir, Config& out, std::string& error)
@@ -107,6 +122,16 @@ bool LoadConfig(const std::string& path, const std::string& workDir, Config& out
         config.OutboxDir = Resolved(base, outbox);
     else if (!workDir.empty())
         config.OutboxDir = workDir + "/outbox";
+
+    SpoolConfig& spool = config.Spool;
+    const std::string spoolDir = Trimmed(ini.GetValue("spool", "dir", ""));
+    spool.Dir = Resolved(base, spoolDir.empty() ? std::string("spool") : spoolDir);
+    if (!ParseSeconds(Trimmed(ini.GetValue("spool", "retry", "")), spool.RetrySeconds)
+        || !ParseSeconds(Trimmed(ini.GetValue("spool", "retry_max", "")), spool.RetryMaxSeconds)) {
+        error = "[spool] retry and retry_max must be seconds above 0";
+        return false;
+    }
+    spool.RetryMaxSeconds = std::max(spool.RetryMaxSeconds, spool.RetrySeconds);
 
     CSimpleIniA::TNamesDepend keys;
     ini.GetAllKeys("types", keys);

@@ -17,7 +17,14 @@ struct SmtpConfig {
     std::string User;
     std::string Password;
     std::string From = "orvex-agent@localhost";
-    long TimeoutSeconds = 10;
+    long TimeoutSeconds = 10;  // for connecting and for each whole delivery attempt
+};
+
+// Mails waiting for the SMTP server, and how often they are tried again.
+struct SpoolConfig {
+    std::string Dir;              // default: "spool" beside the configuration file
+    double RetrySeconds = 1;      // first wait after a failed attempt, doubled after each
+    double RetryMaxSeconds = 60;  // the longest wait
 };
 
 struct MailboxConfig {
@@ -29,13 +36,15 @@ struct MailboxConfig {
 struct Config {
     SmtpConfig Smtp;
     std::string OutboxDir;
+    SpoolConfig Spool;
     std::map<char, std::string> Patterns;  // address type letter -> recipient pattern with %s
     std::vector<MailboxConfig> Mailboxes;
 };
 
 // Reads the file at path (UTF-8). Relative directories are taken from the file's own
 // directory; a missing outbox directory defaults to <workDir>/outbox. Returns false and
-// a reason when the file cannot be read or names a mailbox without line or Maildir.
+// a reason when the file cannot be read, names a mailbox without line or Maildir, or
+// has a bad port, tls or retry value.
 bool LoadConfig(const std::string& path, const std::string& workDir, Config& out, std::string& error);
 
 }  // namespace agentqx

@@ -1,5 +1,5 @@
 // One outgoing mail: the recipient made from the address type's pattern, the message
-// text, and its delivery through SMTP or into the outbox directory.
+// text, and its delivery into the outbox directory (SMTP: Smtp.h, through the spool).
 #pragma once
 
 #include "Config.h"
@@ -22,9 +22,6 @@ std::int32_t RecipientFor(const Config& config, char type, const std::string& ad
 // Subject and body are UTF-8.
 OutgoingMail ComposeMail(const Config& config, const std::string& recipient, char type, const std::string& subject,
                          const std::string& body, unsigned char finalByte);
-
-// 0 when the server accepted the mail, otherwise ErrSmtpBase + libcurl's code.
-std::int32_t SendThroughSmtp(const SmtpConfig& smtp, const OutgoingMail& mail, bool verbose);
 
 // Writes the mail as one .eml file into dir (created when missing); 0 or ErrOutbox.
 std::int32_t WriteToOutbox(const std::string& dir, const OutgoingMail& mail);

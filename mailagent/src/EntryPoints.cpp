@@ -4,14 +4,15 @@
 
 #include "Config.h"
 #include "Delivery.h"
+#include "DeliveryWorker.h"
+#include "Diagnostics.h"
 #include "Faults.h"
 #include "MailboxStore.h"
+#include "Spool.h"
 #include "Text.h"
 
 #include <curl/curl.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -19,29 +20,16 @@ namespace agentqx {
 
 namespace {
 
+// Destroyed in reverse order: the delivery thread ends before the spool it reads goes.
 struct Library {
     Config Settings;
     std::unique_ptr<MailboxStore> Store;
+    std::unique_ptr<Spool> Outgoing;          // with an SMTP server only
+    std::unique_ptr<DeliveryWorker> Worker;   // sends what Outgoing holds
 };
 
 std::unique_ptr<Library> g_library;
-std::uint32_t g_debugLevel = 0;
 bool g_curlReady = false;
-
-constexpr std::uint32_t DebugTrace = 1;   // a line on stderr for every call
-constexpr std::uint32_t DebugSmtp = 2;    // libcurl's SMTP dialogue on stderr
-
-void Trace(const char* format, ...)
-{
-    if (!(g_debugLevel & DebugTrace))
-        return;
-    std::va_list args;
-    va_start(args, format);
-    std::fputs("agentqx: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-    va_end(args);
-}
 
 // Runs body, turning anything thrown (out of memory, above all) into a result.
 template <typename Body>
@@ -76,7 +64,7 @@ extern "C" {
 
 AGENTQX_API int32_t AGENTQX_CALL SetDebugLevel(uint32_t level)
 {
-    g_debugLevel = level;
+    SetDiagnosticLevel(level);
     Trace("debug level %#x", static_cast<unsigned>(level));
     return ResultOk;
 }
@@ -107,8 +95,20 @@ AGENTQX_API int32_t AGENTQX_CALL InicializaceQXKomunikace(const char* configPath
             return ErrSmtpBase + CURLE_FAILED_INIT;
         g_curlReady = true;
         library->Store = std::make_unique<MailboxStore>(library->Settings.Mailboxes);
-        Trace("initialised from %s: %zu mailboxes, smtp %s", path.c_str(), library->Settings.Mailboxes.size(),
-              smtp.Host.empty() ? "(outbox)" : smtp.Host.c_str());
+        if (!smtp.Host.empty()) {
+            // Mails left by an earlier run are sent first, in their order.
+            library->Outgoing = std::make_unique<Spool>(library->Settings.Spool.Dir);
+            if (!library->Outgoing->Prepare(error)) {
+                Trace("%s", error.c_str());
+                return ErrSpool;
+            }
+            library->Worker = std::make_unique<DeliveryWorker>(*library->Outgoing, smtp, library->Settings.Spool);
+            if (!library->Worker->Start())
+                return ErrSpool;
+        }
+        Trace("initialised from %s: %zu mailboxes, smtp %s, %s %s", path.c_str(), library->Settings.Mailboxes.size(),
+              smtp.Host.empty() ? "(none)" : smtp.Host.c_str(), smtp.Host.empty() ? "outbox" : "spool",
+              smtp.Host.empty() ? library->Settings.OutboxDir.c_str() : library->Settings.Spool.Dir.c_str());
         g_library = std::move(library);
         return ResultOk;
     });
@@ -206,10 +206,17 @@ AGENTQX_API int32_t AGENTQX_CALL PosliStavovouZpravu(const char* address, char a
         }
         const OutgoingMail mail =
             ComposeMail(config, recipient, addressType, Cp1250ToUtf8(subject), Cp1250ToUtf8(text), finalByte);
-        const int32_t sent = config.Smtp.Host.empty() ? WriteToOutbox(config.OutboxDir, mail)
-                                                      : SendThroughSmtp(config.Smtp, mail, g_debugLevel & DebugSmtp);
-        Trace("mail to %s: %d", recipient.c_str(), static_cast<int>(sent));
-        return sent;
+        if (!g_library->Outgoing) {
+            const int32_t written = WriteToOutbox(config.OutboxDir, mail);
+            Trace("mail to %s into the outbox: %d", recipient.c_str(), static_cast<int>(written));
+            return written;
+        }
+        // Accepted once it is in the spool; the delivery thread takes it from there.
+        const int32_t spooled = g_library->Outgoing->Add(mail);
+        Trace("mail to %s spooled: %d", recipient.c_str(), static_cast<int>(spooled));
+        if (spooled == ResultOk)
+            g_library->Worker->Wake();
+        return spooled;
     });
 }
 
@@ -223,15 +230,18 @@ AGENTQX_API int32_t AGENTQX_CALL DeInicializaceQXKomunikace()
 }
 
 #if !defined(AGENTQX_WITHOUT_ZASTAVAKCI)
-// Nothing of the library runs between calls; what is "in progress" is a change list
-// read but not confirmed. It is dropped, so the next read starts again from the last
-// confirmed state.
+// What is in progress: a change list read but not confirmed, which is dropped so that
+// the next read starts again from the last confirmed state; and the delivery of the
+// spool, which stops (a transfer under way is cut short, its mail stays spooled) until
+// the next mail is accepted or the library is initialised again.
 AGENTQX_API int32_t AGENTQX_CALL ZastavAkci()
 {
     return Guarded("ZastavAkci", [&]() -> int32_t {
         if (!g_library)
             return ErrNotInitialised;
         g_library->Store->DiscardPending();
+        if (g_library->Worker)
+            g_library->Worker->Stop();
         Trace("stopped");
         return ResultOk;
     });
