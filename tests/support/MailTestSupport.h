@@ -1,6 +1,6 @@
 // Shared pieces of the mail tests: a log that keeps its lines, Maildirs on disk, the
-// library's configuration file, the built libraries and a real SMTP server (aiosmtpd) on
-// loopback that stores what it receives.
+// library's configuration file and its spool, the built libraries, a real SMTP server
+// (aiosmtpd) on loopback that stores what it receives, and servers that misbehave.
 #pragma once
 
 #include "Processes.h"
@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <sys/stat.h>
 #include <utime.h>
@@ -96,7 +98,11 @@ struct Mailbox {
 struct AgentqxConfig {
     QString SmtpHost;
     quint16 SmtpPort = 0;
+    int Timeout = 5;           // seconds for each delivery attempt
     QString Outbox;
+    QString Spool;             // empty: the library's default, "spool" beside the file
+    QString Retry = QStringLiteral("0.2");    // short waits between attempts, for tests
+    QString RetryMax = QStringLiteral("1");
     QList<Mailbox> Boxes;
     QStringList Types = {QStringLiteral("I=%s"), QStringLiteral("Q=%s@sms.orvex.test"),
                          QStringLiteral("F=%s@fax.orvex.test")};
@@ -108,9 +114,13 @@ inline bool WriteConfig(const QString& path, const AgentqxConfig& c)
     text += "[smtp]\n";
     if (!c.SmtpHost.isEmpty())
         text += "host=" + c.SmtpHost + "\nport=" + QString::number(c.SmtpPort) + "\n";
-    text += "from=agent@orvex.test\ntimeout=5\n\n";
+    text += "from=agent@orvex.test\ntimeout=" + QString::number(c.Timeout) + "\n\n";
     if (!c.Outbox.isEmpty())
         text += "[outbox]\ndir=" + c.Outbox + "\n\n";
+    text += "[spool]\n";
+    if (!c.Spool.isEmpty())
+        text += "dir=" + c.Spool + "\n";
+    text += "retry=" + c.Retry + "\nretry_max=" + c.RetryMax + "\n\n";
     text += "[types]\n" + c.Types.join('\n') + "\n\n";
     for (int i = 0; i < c.Boxes.size(); ++i)
         text += QStringLiteral("[mailbox%1]\nname=%2\nline=%3\nmaildir=%4\n\n")
@@ -118,6 +128,24 @@ inline bool WriteConfig(const QString& path, const AgentqxConfig& c)
                     .arg(c.Boxes[i].Name, c.Boxes[i].Line, c.Boxes[i].Maildir);
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0;
+}
+
+// The mails waiting in a spool directory (its final files, oldest first), and those it
+// set aside in failed/.
+inline QStringList SpoolFiles(const QString& spoolDir)
+{
+    return QDir(spoolDir).entryList({QStringLiteral("*.mail")}, QDir::Files, QDir::Name);
+}
+
+inline QStringList FailedFiles(const QString& spoolDir)
+{
+    return SpoolFiles(spoolDir + QStringLiteral("/failed"));
+}
+
+inline QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // --- the library bound directly -----------------------------------------------------
@@ -163,8 +191,10 @@ struct Agentqx {
 
 // --- an SMTP server on loopback -----------------------------------------------------
 
-// aiosmtpd with a handler that refuses recipients starting with "refuse" and stores every
-// accepted message as N.eml plus its envelope as N.json in the directory given.
+// aiosmtpd with a handler that refuses recipients starting with "refuse" (550), puts off
+// those starting with "defer" (451) until a file "accept-deferred" appears in its
+// directory, and stores every accepted message as N.eml plus its envelope as N.json in
+// the directory given.
 inline const char* SmtpServerScript = R"PY(
 import asyncio, json, os, socket, sys
 from aiosmtpd.controller import Controller
@@ -176,6 +206,8 @@ class Store:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.startswith('refuse'):
             return '550 5.1.1 recipient refused'
+        if address.startswith('defer') and not os.path.exists(os.path.join(out_dir, 'accept-deferred')):
+            return '451 4.7.1 try again later'
         envelope.rcpt_tos.append(address)
         return '250 OK'
 
@@ -257,6 +289,39 @@ public:
     quint16 Port = 0;
     QString Dir;
     orvex::test::LineProcess Proc;
+};
+
+// A server that misbehaves on a loopback port: with an empty greeting it accepts
+// connections and never says a word; otherwise it sends the greeting (a refusal such as
+// "554 ...") and hangs up. It answers while the test's event loop runs.
+class BadSmtpServer : public QObject {
+public:
+    explicit BadSmtpServer(QByteArray greeting = QByteArray()) : Greeting(std::move(greeting))
+    {
+        QObject::connect(&Server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = Server.nextPendingConnection()) {
+                ++Connections;
+                if (!Greeting.isEmpty()) {
+                    s->write(Greeting);
+                    s->flush();
+                    s->disconnectFromHost();
+                }
+            }
+        });
+    }
+    bool Listen(quint16 port = 0) { return Server.listen(QHostAddress::LocalHost, port); }
+    void Close()
+    {
+        Server.close();
+        for (QTcpSocket* s : Server.findChildren<QTcpSocket*>())
+            s->abort();
+    }
+    quint16 Port() const { return Server.serverPort(); }
+    int Connections = 0;
+
+private:
+    QByteArray Greeting;
+    QTcpServer Server;
 };
 
 // Decodes a message through Python's email package: "Subject\nbody" as UTF-8 text, so

@@ -1,5 +1,5 @@
 // The agent's status mails and SendMail through the real library: into its outbox, and
-// through a real SMTP server on loopback.
+// through its spool to a real SMTP server on loopback.
 #include "MailTestSupport.h"
 #include "link/Data.h"
 #include "mail/Mail602.h"
@@ -147,14 +147,27 @@ private slots:
             QTest::qWait(20);
         QCOMPARE(server.Envelope(2).value("to").toArray().at(0).toString(), QStringLiteral("604123456@sms.orvex.test"));
 
-        // A recipient the server refuses, then a server that is gone: non-zero, no "Mail" line.
-        QVERIFY(mail->SendMail("refuse@orvex.test", 'I', "s", "t", 1) != 0);
+        // A recipient the server refuses: accepted, then set aside by the library.
+        QCOMPARE(mail->SendMail("refuse@orvex.test", 'I', "s", "t", 1), 0);
+        QTRY_COMPARE(FailedFiles(Tmp.filePath("spool")).size(), 1);
+        // A server that is gone: the status mail is accepted and logged at once and
+        // arrives when the server is back.
+        const quint16 port = server.Port;
         QVERIFY(server.Stop());
         Log.Lines.clear();
+        timer.restart();
         mail->SendStatusMail(2);
-        QVERIFY(Log.Lines.isEmpty());
-        QVERIFY(mail->SendMail("dispecink@orvex.test", 'I', "s", "t", 1) > agentqx::ErrSmtpBase);
+        QVERIFY(timer.elapsed() < 500);
+        QCOMPARE(Log.Lines, QStringList({"Mail|dispecink@orvex.test > Obnovena komunikace s ústřednou"}));
         QVERIFY(OutboxFiles().isEmpty());
+        QVERIFY2(server.Start(Tmp.filePath("received"), port), qPrintable(server.Proc.StdErr()));
+        timer.restart();
+        while (server.Messages().size() < 3 && timer.elapsed() < 8000)
+            QTest::qWait(20);
+        QCOMPARE(server.Messages().size(), 3);
+        QCOMPARE(server.Envelope(3).value("to").toArray().at(0).toString(), QStringLiteral("dispecink@orvex.test"));
+        QCOMPARE(DecodedMail(server.Messages().last()).trimmed(), QStringLiteral("Ústředna\nObnovena komunikace s ústřednou"));
+        server.Stop();
     }
 };
 

@@ -134,6 +134,9 @@ private slots:
         QTest::newRow("mailbox without line") << "[mailbox1]\nmaildir=m21\n" << int(agentqx::ErrConfig);
         QTest::newRow("bad tls") << "[smtp]\ntls=5\n" << int(agentqx::ErrConfig);
         QTest::newRow("bad port") << "[smtp]\nhost=x\nport=70000\n" << int(agentqx::ErrConfig);
+        QTest::newRow("zero retry") << "[spool]\nretry=0\n" << int(agentqx::ErrConfig);
+        QTest::newRow("retry not a number") << "[spool]\nretry_max=soon\n" << int(agentqx::ErrConfig);
+        QTest::newRow("retry with a decimal point") << "[spool]\nretry=0.5\nretry_max=2.5\n" << 0;
     }
 
     void configurationErrors()
