@@ -88,8 +88,10 @@ void DeliveryWorker::Run()
             if (Stopping)
                 return;
             // A new mail is tried at once, whatever the server did before.
-            if (MailAdded)
+            if (MailAdded) {
                 Server.Due = Clock::time_point();
+                Relist = true;
+            }
             MailAdded = false;
         }
         // Nothing may escape the thread (it would end the agent): a failure is reported
@@ -111,22 +113,27 @@ void DeliveryWorker::Run()
     }
 }
 
+// The directory is listed again only when a mail was added or nothing listed is due, so
+// a long queue after an outage costs one listing, not one per mail.
 std::string DeliveryWorker::Next(Clock::time_point now, Clock::time_point& wakeAt)
 {
-    const std::vector<std::string> waiting = Mails.Waiting();
-    // Forget what is known of mails that are gone.
-    std::erase_if(Deferred, [&](const auto& entry) {
-        return !std::binary_search(waiting.begin(), waiting.end(), entry.first);
-    });
-    std::erase_if(Undeletable, [&](const std::string& n) {
-        return !std::binary_search(waiting.begin(), waiting.end(), n);
-    });
+    if (Relist) {
+        const std::vector<std::string> waiting = Mails.Waiting();
+        Queue.assign(waiting.begin(), waiting.end());
+        // Forget what is known of mails that are gone.
+        const auto gone = [&](const std::string& name) {
+            return !std::binary_search(waiting.begin(), waiting.end(), name);
+        };
+        std::erase_if(Deferred, [&](const auto& entry) { return gone(entry.first); });
+        std::erase_if(Undeletable, gone);
+        Relist = false;
+    }
     wakeAt = Clock::time_point::max();
     if (now < Server.Due) {
         wakeAt = Server.Due;
         return {};
     }
-    for (const std::string& name : waiting) {
+    for (const std::string& name : Queue) {
         if (Undeletable.count(name))
             continue;
         const auto deferred = Deferred.find(name);
@@ -134,7 +141,16 @@ std::string DeliveryWorker::Next(Clock::time_point now, Clock::time_point& wakeA
             return name;
         wakeAt = std::min(wakeAt, deferred->second.Due);
     }
+    Relist = true;
     return {};
+}
+
+void DeliveryWorker::Done(const std::string& name)
+{
+    Deferred.erase(name);
+    const auto at = std::find(Queue.begin(), Queue.end(), name);
+    if (at != Queue.end())
+        Queue.erase(at);
 }
 
 void DeliveryWorker::WaitUntil(Clock::time_point wakeAt)
@@ -152,11 +168,13 @@ void DeliveryWorker::Attempt(const std::string& name)
     OutgoingMail mail;
     switch (Mails.Load(name, mail)) {
     case Spool::LoadResult::Gone:
+        Done(name);
         return;
     case Spool::LoadResult::Damaged:
         Report("spool file %s is not a mail; moved to %s", name.c_str(), Mails.FailedDir().c_str());
         if (!Mails.SetAside(name))
             Undeletable.insert(name);
+        Done(name);
         return;
     case Spool::LoadResult::Loaded:
         break;
@@ -169,20 +187,22 @@ void DeliveryWorker::Attempt(const std::string& name)
         return;
     case SmtpOutcome::Accepted:
         Server.Succeeded();
-        Deferred.erase(name);
         Trace("mail %s to %s accepted", name.c_str(), mail.Recipient.c_str());
         if (!Mails.Remove(name)) {
             Report("mail %s was delivered but its spool file cannot be removed", name.c_str());
             Undeletable.insert(name);
         }
+        Done(name);
         return;
     case SmtpOutcome::Refused:
         Server.Succeeded();
-        Deferred.erase(name);
         Report("mail %s to %s refused (%s); moved to %s", name.c_str(), mail.Recipient.c_str(),
                result.ReplyText.c_str(), Mails.FailedDir().c_str());
-        if (!Mails.SetAside(name))
+        if (!Mails.SetAside(name)) {
             Deferred[name].Failed(now, Retry);
+            return;
+        }
+        Done(name);
         return;
     case SmtpOutcome::Deferred: {
         Server.Succeeded();

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
@@ -59,6 +60,8 @@ private:
     // The next mail to try, or empty with the time to look again (max() for never).
     std::string Next(Clock::time_point now, Clock::time_point& wakeAt);
     void Attempt(const std::string& name);
+    // The mail is gone from the spool (delivered or set aside).
+    void Done(const std::string& name);
     void WaitUntil(Clock::time_point wakeAt);
 
     const Spool& Mails;
@@ -73,6 +76,8 @@ private:
     bool MailAdded = false;  // under Mutex
 
     // Used by the thread alone.
+    std::deque<std::string> Queue;  // the spool as last listed, oldest first, less what was done
+    bool Relist = true;             // list the directory before the next choice
     Backoff Server;
     std::map<std::string, Backoff> Deferred;
     std::set<std::string> Undeletable;  // taken by the server, but the file would not go

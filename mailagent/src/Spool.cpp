@@ -42,19 +42,30 @@ std::uint64_t SequenceOf(const std::string& name)
     return std::stoull(name.substr(0, SequenceDigits));
 }
 
-std::vector<std::string> Entries(const std::string& dir)
+struct Entry {
+    std::string Name;
+    bool Regular;
+};
+
+std::vector<Entry> Entries(const std::string& dir)
 {
-    std::vector<std::string> names;
+    std::vector<Entry> entries;
     DIR* d = ::opendir(dir.c_str());
     if (!d)
-        return names;
+        return entries;
     while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool regular = e->d_type == DT_REG;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            regular = ::stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        }
+        entries.push_back({std::move(name), regular});
     }
     ::closedir(d);
-    return names;
+    return entries;
 }
 
 bool IsRegularFile(const std::string& path)
@@ -112,14 +123,14 @@ bool Spool::Prepare(std::string& error)
     }
     // One library instance owns a spool, so any temporary file is a mail whose writing
     // was cut short; it was never accepted.
-    for (const std::string& name : Entries(Directory))
-        if (IsTemporaryName(name) && EndsWith(name, ".tmp"))
-            std::remove((Directory + "/" + name).c_str());
+    for (const Entry& e : Entries(Directory))
+        if (e.Regular && IsTemporaryName(e.Name) && EndsWith(e.Name, ".tmp"))
+            std::remove((Directory + "/" + e.Name).c_str());
     std::uint64_t highest = 0;
     for (const std::string& dir : {Directory, FailedDir()})
-        for (const std::string& name : Entries(dir))
-            if (IsMailName(name))
-                highest = std::max(highest, SequenceOf(name));
+        for (const Entry& e : Entries(dir))
+            if (IsMailName(e.Name))
+                highest = std::max(highest, SequenceOf(e.Name));
     NextSequence = highest + 1;
     return true;
 }
@@ -131,7 +142,10 @@ std::int32_t Spool::Add(const OutgoingMail& mail)
                   static_cast<unsigned long long>(NextSequence));
     const std::string name = std::string(sequence) + "-" + std::to_string(std::time(nullptr)) + "-"
                              + std::to_string(::getpid()) + Suffix;
-    if (!WriteWholeFile(Directory, name, SpoolText(mail)))
+    const std::string text = SpoolText(mail);
+    // A directory removed by hand is made again.
+    if (!WriteWholeFile(Directory, name, text)
+        && !(MakeDirectories(Directory) && MakeDirectories(FailedDir()) && WriteWholeFile(Directory, name, text)))
         return ErrSpool;
     ++NextSequence;
     return ResultOk;
@@ -140,9 +154,9 @@ std::int32_t Spool::Add(const OutgoingMail& mail)
 std::vector<std::string> Spool::Waiting() const
 {
     std::vector<std::string> names;
-    for (std::string& name : Entries(Directory))
-        if (IsMailName(name) && IsRegularFile(Directory + "/" + name))
-            names.push_back(std::move(name));
+    for (Entry& e : Entries(Directory))
+        if (e.Regular && IsMailName(e.Name))
+            names.push_back(std::move(e.Name));
     std::sort(names.begin(), names.end());
     return names;
 }
