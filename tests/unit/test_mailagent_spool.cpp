@@ -3,7 +3,7 @@
 // session, and one that accepts the connection and never answers.
 #include "MailTestSupport.h"
 #include "Processes.h"
-#include "engine/IniFile.h"
+#include "base/Cp1250.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
