@@ -1,5 +1,6 @@
 // orvex-agent: connects the office telephone exchange to the network.
 #include "app/HeadlessFrontEnd.h"
+#include "app/ServiceNotifier.h"
 #include "app/StandardPorts.h"
 #include "engine/AgentProcess.h"
 #include "engine/Engine.h"
@@ -45,8 +46,11 @@ int runHeadless(int argc, char** argv)
     auto engine = std::make_unique<orvex::TAgentEngine>(options, orvex::StandardPorts(), &prompt);
     orvex::MirrorLogToStdout(*engine);
     orvex::QuitOnTerminationSignals();
+    orvex::ServiceNotifier service(*engine);
     engine->FormCreate();
+    service.Ready();
     const int rc = app.exec();
+    service.Stopping();
     engine->FormClose();
     engine->FormDestroy();
     engine.reset();

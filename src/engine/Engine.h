@@ -5,6 +5,7 @@
 
 #include "engine/ClientPort.h"
 #include "engine/EventLog.h"
+#include "engine/LinkState.h"
 #include "engine/MailPort.h"
 #include "engine/OperatorPrompt.h"
 #include "engine/RequestQueue.h"
@@ -81,6 +82,7 @@ public:
     // Stop and resume from the menu.
     void SetProcessing(bool running);
     bool IsProcessing() const { return TimerTick.isActive(); }
+    TLinkState LinkState() const { return Link; }
 
     void WriteLog(const QString& prefix, const QString& text) { Log.WriteLog(prefix, text); }
     void ShowStatus(const QString& prefix, const QString& text) { Log.ShowStatus(prefix, text); }
@@ -144,6 +146,8 @@ public:
 signals:
     // The tick was stopped or resumed (menu caption follows it).
     void ProcessingChanged(bool running);
+    // The port opened or closed, the exchange answered, or it was declared unavailable.
+    void LinkStateChanged(orvex::TLinkState state);
 
 private:
     void readConfiguration(const IniFile& ini);
@@ -155,6 +159,7 @@ private:
     void tickUnavailable();
     void pollTimer(char kind, const QString& text);
     void stopTick();
+    void setLinkState(TLinkState state);
 
     EngineOptions Opts;
     EnginePorts Ports;
@@ -163,6 +168,7 @@ private:
     bool Destroyed = false;
     bool Dispatching = false;     // an answer is being handled; receive events wait
     bool RxPending = false;
+    TLinkState Link = TLinkState::PortClosed;
     uint8_t Work[WorkBufferSize];
 };
 

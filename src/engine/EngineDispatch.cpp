@@ -35,6 +35,7 @@ void TAgentEngine::HandleAnswer(uint8_t sequence, const uint8_t* data, int lengt
             Mail602->SendStatusMail(2);
         ExchangeLost = false;
     }
+    setLinkState(TLinkState::Answering);
     std::unique_ptr<TRequestItem> r = TakePending(sequence);
     if (!r)
         return;

@@ -94,6 +94,7 @@ void TAgentEngine::FormCreate()
         WriteLog(QStringLiteral("-OK-"), QStringLiteral("Otevření sériového portu ") + PortSettings);
     else
         WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba otevření sériového portu ") + PortSettings);
+    setLinkState(CommPack1.Connected() ? TLinkState::Waiting : TLinkState::PortClosed);
 
     SentList = std::make_unique<TSentList>();
     RequestQueue = std::make_unique<TRequestQueue>();
@@ -155,6 +156,7 @@ void TAgentEngine::FormDestroy()
     RequestQueue.reset();
     UctLines.reset();
     CommPack1.Close();
+    setLinkState(TLinkState::PortClosed);
     Log.Clear();
     if (Gateway)
         Gateway->Close();
@@ -171,6 +173,14 @@ void TAgentEngine::stopTick()
     TimerTick.stop();
     if (was)
         emit ProcessingChanged(false);
+}
+
+void TAgentEngine::setLinkState(TLinkState state)
+{
+    if (state == Link)
+        return;
+    Link = state;
+    emit LinkStateChanged(state);
 }
 
 void TAgentEngine::SetProcessing(bool running)
@@ -193,9 +203,11 @@ bool TAgentEngine::ChangePort(const QString& portString)
     CommPack1.Set(PortSettings);
     QString portError;
     if (!CommPack1.Open(&portError)) {
+        setLinkState(TLinkState::PortClosed);
         Log.SetStatusText(QStringLiteral("Nevhodný COM"));
         return false;
     }
+    setLinkState(TLinkState::Waiting);
     Log.SetStatusText(QString());
     CommState = 0;
     queueStartRequests();

@@ -101,6 +101,7 @@ void TAgentEngine::tickWaiting(bool ownRequest)
         return;
     }
     CommState = 2;
+    setLinkState(TLinkState::Unavailable);
     if (!ExchangeLost) {
         WriteLog(QStringLiteral("!Err"), QStringLiteral("Ústředna není dostupná"));
         if (Mail602)

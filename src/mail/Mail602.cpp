@@ -32,7 +32,12 @@ bool TMail602::Load(const QString& libraryPath)
     } else {
         if (QCoreApplication::instance()) {
             const QString dir = QCoreApplication::applicationDirPath();
-            candidates << dir + QStringLiteral("/agentqx") << QDir::cleanPath(dir + QStringLiteral("/../lib/agentqx"));
+            candidates << dir + QStringLiteral("/agentqx");
+#ifdef ORVEX_MAIL_LIBDIR_FROM_BIN
+            // An installed agent: its private library folder, relative to the program.
+            candidates << QDir::cleanPath(dir + QStringLiteral("/" ORVEX_MAIL_LIBDIR_FROM_BIN "/agentqx"));
+#endif
+            candidates << QDir::cleanPath(dir + QStringLiteral("/../lib/agentqx"));
         }
         candidates << QStringLiteral("agentqx");
     }

@@ -26,8 +26,9 @@ struct TKnownMessage {
 
 class TMail602 : public TMailPort {
 public:
-    // libraryPath empty: "agentqx" beside the executable, then in ../lib relative to it,
-    // then on the system's library search path. Loads the library and binds its entry
+    // libraryPath empty: "agentqx" beside the executable, then in the installed library
+    // folder relative to it (../lib/<multiarch>/orvex-agent), then in ../lib (the build
+    // tree), then on the system's library search path. Loads the library and binds its entry
     // points; Active only when all ten are there.
     TMail602(TData& pbx, LogSink& log, const bool& extent, const QString& libraryPath = QString());
     ~TMail602() override;  // DoneCommunication, then the library is unloaded
