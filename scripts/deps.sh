@@ -7,11 +7,11 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   zlib1g-dev libcurl4-openssl-dev libsimpleini-dev libsystemd-dev
-  python3 python3-aiosmtpd util-linux
+  python3 python3-aiosmtpd util-linux systemd
   xvfb xauth
 )
 if [ "${1:-}" = "--package" ]; then
-  packages+=(debhelper dpkg-dev fakeroot lintian systemd)
+  packages+=(debhelper dpkg-dev fakeroot lintian)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -27,9 +27,19 @@ lintian --info --display-info "$changes" && echo "lintian: no errors"
 
 echo
 echo "== systemd-analyze verify (unit and programs from the package)"
+# A root with the package's files and the system's own units; the man page named by
+# Documentation= is looked up there too. Any complaint counts as a failure.
 rootfs=$out/rootfs
 dpkg-deb -x "$deb" "$rootfs"
-SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --root="$rootfs" /lib/systemd/system/orvex-agent.service && echo "unit verifies"
+cp -an /lib/systemd/system/. "$rootfs/lib/systemd/system/"
+rc=0
+complaints=$(MANPATH="$rootfs/usr/share/man" systemd-analyze verify --root="$rootfs" /lib/systemd/system/orvex-agent.service 2>&1) || rc=$?
+if [ "$rc" -ne 0 ] || [ -n "$complaints" ]; then
+  echo "$complaints"
+  echo "systemd-analyze verify failed"
+  exit 1
+fi
+echo "unit verifies"
 
 echo
 echo "== dpkg -c $(basename "$deb")"

@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <cerrno>
@@ -27,12 +28,12 @@ struct Installed {
     QString Bin(const QString& program) const { return Prefix() + "/bin/" + program; }
     QString MailLibrary() const { return Prefix() + "/" ORVEX_MAIL_LIBDIR "/libagentqx.so"; }
 
-    QString Install()
+    QString Install() { return InstallInto(Prefix()); }
+    static QString InstallInto(const QString& prefix)
     {
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(QStringLiteral(ORVEX_CMAKE_COMMAND),
-                {"--install", QStringLiteral(ORVEX_BUILD_DIR), "--prefix", Prefix()});
+        p.start(QStringLiteral(ORVEX_CMAKE_COMMAND), {"--install", QStringLiteral(ORVEX_BUILD_DIR), "--prefix", prefix});
         if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
             return QString::fromUtf8(p.readAll()) + p.errorString();
         return QString();
@@ -179,6 +180,7 @@ private slots:
     void initTestCase();
     void layout();
     void exampleDocumentsEveryKey();
+    void unitVerifies();
     void runsWithoutLibraryPath();
     void notifiesServiceManager_data();
     void notifiesServiceManager();
@@ -241,6 +243,35 @@ void InstalledAgentTest::exampleDocumentsEveryKey()
                      qPrintable(it.key() + ": example " + example.value(it.key()) + ", agent " + it.value()));
         QVERIFY2(readme.contains("`" + it.key() + "`"), qPrintable("README lacks " + it.key()));
     }
+}
+
+void InstalledAgentTest::unitVerifies()
+{
+    // systemd-analyze checks the unit against a root holding the system's units and the
+    // agent installed at the prefix the unit names; every complaint is printed.
+    const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
+    if (analyze.isEmpty() || !QFileInfo::exists("/lib/systemd/system/sysinit.target"))
+        QSKIP("systemd-analyze and the system's units are not here");
+    QTemporaryDir root;
+    const QString error = Installed::InstallInto(root.path() + ORVEX_INSTALL_PREFIX);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString unitDir = root.path() + "/lib/systemd/system";
+    QVERIFY(QDir().mkpath(unitDir));
+    QProcess copy;
+    copy.start("cp", {"-a", "/lib/systemd/system/.", unitDir});
+    QVERIFY(copy.waitForFinished(30000) && copy.exitCode() == 0);
+    QVERIFY(QFile::copy(root.path() + ORVEX_INSTALL_PREFIX "/lib/systemd/system/orvex-agent.service",
+                        unitDir + "/orvex-agent.service"));
+
+    QProcess verify;
+    QProcessEnvironment env = CleanEnvironment();
+    env.insert("MANPATH", root.path() + ORVEX_INSTALL_PREFIX "/share/man");
+    verify.setProcessEnvironment(env);
+    verify.setProcessChannelMode(QProcess::MergedChannels);
+    verify.start(analyze, {"verify", "--root=" + root.path(), "/lib/systemd/system/orvex-agent.service"});
+    QVERIFY(verify.waitForFinished(60000));
+    const QString out = QString::fromUtf8(verify.readAll()).trimmed();
+    QVERIFY2(verify.exitCode() == 0 && out.isEmpty(), qPrintable(out));
 }
 
 void InstalledAgentTest::runsWithoutLibraryPath()
