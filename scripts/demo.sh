@@ -94,10 +94,11 @@ PY
 
 step "local SMTP server (aiosmtpd), storing what it receives in the Maildir inbox/"
 smtp_port=$(free_port)
-mkdir -p "$work/inbox"
+mkdir -p "$work/inbox"/{new,cur,tmp}
 "$python" -m aiosmtpd -n -l "127.0.0.1:$smtp_port" -c aiosmtpd.handlers.Mailbox "$work/inbox" 2>"$work/smtp.err" &
 pids+=($!)
-wait_until 10 "$python" -c "import socket; socket.create_connection(('127.0.0.1', $smtp_port), 1)"
+smtp_up() { "$python" -c "import socket; socket.create_connection(('127.0.0.1', $smtp_port), 1)" 2>/dev/null; }
+wait_until 10 smtp_up
 echo "  listening on 127.0.0.1:$smtp_port"
 
 step "exchange simulator"
@@ -147,6 +148,7 @@ TCP/IP_Out=1
 [Timer]
 TrapInterval=1000
 MSGInterval=1000
+ANTimeOut=2
 URInterval=300
 URIntervalBezDat=600
 MaxTick=5
