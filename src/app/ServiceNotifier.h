@@ -25,9 +25,6 @@ public:
     // sent after it.
     void Stopping();
 
-    // Half the watchdog period the manager asked for, in ms; 0 when it asked for none.
-    int WatchdogIntervalMs() const { return WatchdogMs; }
-
     // The STATUS= text of a link state on a port.
     static QString StatusText(TLinkState state, const QString& portSettings);
 
@@ -37,7 +34,7 @@ private:
 
     TAgentEngine& Engine;
     QTimer Watchdog;
-    int WatchdogMs = 0;
+    int WatchdogMs = 0;  // half the period the manager asked for; 0: none
     bool IsReady = false;
     bool IsStopping = false;
 };
