@@ -184,6 +184,7 @@ private slots:
     void runsWithoutLibraryPath();
     void notifiesServiceManager_data();
     void notifiesServiceManager();
+    void notifiesClosedPort();
 
 private:
     Installed Tree;
@@ -417,6 +418,36 @@ void InstalledAgentTest::notifiesServiceManager()
     for (const auto& m : manager.With("WATCHDOG=1"))
         QVERIFY(m.AtMs <= stopping);
     QVERIFY(manager.Messages.last().Text == "STOPPING=1");
+}
+
+void InstalledAgentTest::notifiesClosedPort()
+{
+#ifndef ORVEX_HAVE_SYSTEMD
+    QSKIP("built without libsystemd: the agent tells no service manager anything");
+#endif
+    // The configuration as installed names a port this machine may not have: the agent
+    // still comes up (and says so), it only cannot reach the exchange.
+    QTemporaryDir dir;
+    NotifySocket manager;
+    QVERIFY(manager.Bind(dir.filePath("notify")));
+    QProcessEnvironment env = CleanEnvironment();
+    env.insert("NOTIFY_SOCKET", manager.Path);
+    InstalledAgent agent;
+    QElapsedTimer clock;
+    clock.start();
+    const QString port = dir.filePath("no-such-device") + ":19200,N,8,1";
+    QVERIFY(agent.Start(Tree.Bin("orvex-agent"), BuildIni({"Set/Port=" + port, "Set/IPPort=0"}), env));
+    while (manager.With("READY=1").isEmpty() && clock.elapsed() < 15000) {
+        agent.Pump(10);
+        manager.Collect(clock);
+    }
+    QVERIFY2(!manager.With("READY=1").isEmpty(), qPrintable(agent.Lines().join('\n')));
+    QVERIFY2(manager.With("READY=1").first().Text.contains("STATUS=Sériový port " + port + " není otevřen"),
+             qPrintable(manager.With("READY=1").first().Text));
+    QVERIFY(agent.Terminate());
+    manager.Collect(clock);
+    QCOMPARE(agent.Process().exitCode(), 0);
+    QCOMPARE(manager.Messages.last().Text, QString("STOPPING=1"));
 }
 
 QTEST_GUILESS_MAIN(InstalledAgentTest)
