@@ -79,7 +79,13 @@ trap_cleared() { sim_state | grep -q ' traps=- '; }
 mails() { find "$work/inbox/new" -type f 2>/dev/null | wc -l; }
 mails_at_least() { (($(mails) >= $1)); }
 show_mail() {
-  "$python" - "$(ls -tr "$work"/inbox/new/* | sed -n "${1}p")" <<'PY'
+  local file
+  file=$(ls -tr "$work"/inbox/new/ | sed -n "${1}p")
+  if [ -z "$file" ]; then
+    echo "  mail| (mail $1 has not arrived)"
+    return
+  fi
+  "$python" - "$work/inbox/new/$file" <<'PY'
 import email, email.policy, sys
 with open(sys.argv[1], 'rb') as f:
     m = email.message_from_binary_file(f, policy=email.policy.default)
